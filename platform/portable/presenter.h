@@ -1,0 +1,38 @@
+// What the portable window manager asks of the X11 presenter. Without DISPLAY every call is a
+// no-op that reports "no display", and the platform runs headless in memory.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// Opens the display named by DISPLAY once; false when there is none (headless).
+bool PresenterOpen();
+bool PresenterActive();
+void PresenterClose();
+
+// Screen size in pixels (headless: a fixed default the tests can rely on).
+int PresenterScreenWidth();
+int PresenterScreenHeight();
+
+// A native window for an HWND: a full-screen popup (no parent), or a child inside a parent that is
+// either one of ours or a foreign X window id.
+bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int x, int y, int width,
+                           int height, bool popup, const char* title);
+void PresenterDestroyWindow(HWND window);
+
+// Foreign windows handed to us by id (screen-saver daemons do this).
+bool PresenterForeignWindowExists(uint32_t id);
+bool PresenterForeignClientSize(uint32_t id, int* width, int* height);
+
+// Shows width x height pixels (0x00RRGGBB, rows of stride pixels) in the window at (x, y).
+void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels,
+                         int stride);
+
+// Pointer.
+bool PresenterCursorPos(POINT* point);
+void PresenterHideCursor(HWND window);
+
+// Waits up to timeoutMs for display events and posts them as window messages; true if any came.
+// Called by the message loop only; a negative timeout waits without limit.
+bool PresenterPumpEvents(int timeoutMs);
