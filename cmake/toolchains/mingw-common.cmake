@@ -1,6 +1,7 @@
 # Shared part of the MinGW-w64 toolchains: compilers, search roots and the Wine test runner.
-set(CMAKE_C_COMPILER ${CUBRIX_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${CUBRIX_MINGW_TRIPLE}-g++)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 model lacks.
+set(CMAKE_C_COMPILER ${CUBRIX_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${CUBRIX_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${CUBRIX_MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${CUBRIX_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
