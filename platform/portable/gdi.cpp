@@ -1,0 +1,591 @@
+// Software GDI: device contexts, bitmaps, brushes, the pen, palettes and block transfers over
+// 32-bit XRGB surfaces. Handles index a slot table and carry a generation, so a stale or forged
+// handle is refused rather than followed.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/portable/gdi_internal.h"
+#include "platform/portable/hooks_internal.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/window_table.h"
+#include "platform/win32.h"
+
+using TestHooks::Call;
+using TestHooks::HandleKind;
+using TestHooks::LogKind;
+
+namespace {
+
+enum class Kind : uint8_t { Free, Dc, Bitmap, Brush, Pen, Palette };
+
+constexpr unsigned kIndexBits = 20;  // slot index in the low bits of a handle, generation above
+constexpr size_t kMaxSlots = (size_t{1} << kIndexBits) - 1;
+constexpr int kMaxBitmapSide = 32768;
+constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;  // 1 GiB of pixels at most
+constexpr UINT kGdiError = 0xFFFFFFFFu;
+constexpr DWORD kPaletteRelative = 0x02000000u;
+
+struct GdiObject {
+  Kind kind = Kind::Free;
+  bool stock = false;
+  bool windowSurface = false;
+  bool counted = false;
+  uint32_t generation = 1;
+  int selections = 0;  // device contexts that hold this object
+  // Brush and pen.
+  COLORREF colour = 0;
+  bool hollow = false;
+  // Bitmap and window surface.
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  // Palette.
+  std::vector<PALETTEENTRY> entries;
+  // Device context.
+  HWND window = nullptr;
+  HGDIOBJ bitmap = nullptr;
+  HGDIOBJ brush = nullptr;
+  HGDIOBJ pen = nullptr;
+  HPALETTE palette = nullptr;
+  // The last palette-relative colour resolved in this context, and against which palette.
+  COLORREF cachedColour = 0;
+  HPALETTE cachedPalette = nullptr;
+  uint32_t cachedPixel = 0;
+};
+
+struct StockObjects {
+  HGDIOBJ whiteBrush = nullptr;
+  HGDIOBJ blackBrush = nullptr;
+  HGDIOBJ nullBrush = nullptr;
+  HGDIOBJ blackPen = nullptr;
+  HGDIOBJ defaultBitmap = nullptr;
+  HPALETTE defaultPalette = nullptr;
+};
+
+std::vector<GdiObject> objects;
+std::vector<uint32_t> freeSlots;
+StockObjects stock;
+EdgeTable edgeTable;
+
+// The twenty static colours of the system's default palette.
+const PALETTEENTRY kDefaultPalette[] = {
+    {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
+    {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
+    {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
+    {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
+    {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
+};
+
+// ---- Handles ----
+
+void* HandleOf(size_t index) {
+  const uintptr_t generation = objects[index].generation;
+  return reinterpret_cast<void*>((generation << kIndexBits) | (index + 1));
+}
+
+GdiObject* Lookup(const void* handle) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+  const uintptr_t slot = value & kMaxSlots;
+  if (slot == 0 || slot > objects.size()) return nullptr;
+  GdiObject& object = objects[slot - 1];
+  const uintptr_t generation = (uintptr_t{object.generation} << kIndexBits) >> kIndexBits;
+  if (object.kind == Kind::Free || (value >> kIndexBits) != generation) return nullptr;
+  return &object;
+}
+
+GdiObject* Lookup(const void* handle, Kind kind) {
+  GdiObject* object = Lookup(handle);
+  return object != nullptr && object->kind == kind ? object : nullptr;
+}
+
+// A fresh slot of the given kind; null when the table is full or memory runs out.
+void* NewObject(Kind kind) {
+  try {
+    size_t index;
+    if (!freeSlots.empty()) {
+      index = freeSlots.back();
+      freeSlots.pop_back();
+    } else {
+      if (objects.size() >= kMaxSlots) return nullptr;
+      // Room for every slot to be freed, so that freeing never allocates.
+      if (freeSlots.capacity() <= objects.size()) freeSlots.reserve(2 * objects.size() + 16);
+      objects.emplace_back();
+      index = objects.size() - 1;
+    }
+    objects[index].kind = kind;
+    return HandleOf(index);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+HandleKind AccountOf(Kind kind) {
+  switch (kind) {
+    case Kind::Dc: return HandleKind::DC;
+    case Kind::Bitmap: return HandleKind::Bitmap;
+    case Kind::Brush: return HandleKind::Brush;
+    case Kind::Pen: return HandleKind::Pen;
+    default: return HandleKind::Palette;
+  }
+}
+
+// A handle the program owns and must free is counted once it is complete; stock objects and
+// window surfaces belong to the platform and are never counted.
+void Account(GdiObject& object) {
+  object.counted = true;
+  CountHandle(AccountOf(object.kind), +1);
+}
+
+void FreeObject(GdiObject& object) {
+  if (object.counted) CountHandle(AccountOf(object.kind), -1);
+  const uint32_t generation = object.generation + 1;
+  object = GdiObject();
+  object.generation = generation == 0 ? 1 : generation;
+  freeSlots.push_back(static_cast<uint32_t>(&object - objects.data()));
+}
+
+void Unselect(const void* handle) {
+  GdiObject* object = Lookup(handle);
+  if (object != nullptr && object->selections > 0) --object->selections;
+}
+
+void Select(const void* handle) {
+  GdiObject* object = Lookup(handle);
+  if (object != nullptr) ++object->selections;
+}
+
+// ---- Stock objects ----
+
+HGDIOBJ NewStockBrush(COLORREF colour, bool hollow) {
+  void* handle = NewObject(Kind::Brush);
+  GdiObject* brush = Lookup(handle);
+  if (brush == nullptr) return nullptr;
+  brush->stock = true;
+  brush->colour = colour;
+  brush->hollow = hollow;
+  return handle;
+}
+
+void EnsureStock() {
+  if (stock.whiteBrush != nullptr) return;
+  stock.whiteBrush = NewStockBrush(RGB(255, 255, 255), false);
+  stock.blackBrush = NewStockBrush(RGB(0, 0, 0), false);
+  stock.nullBrush = NewStockBrush(0, true);
+  stock.blackPen = NewObject(Kind::Pen);
+  stock.defaultBitmap = NewObject(Kind::Bitmap);
+  stock.defaultPalette = static_cast<HPALETTE>(NewObject(Kind::Palette));
+  GdiObject* pen = Lookup(stock.blackPen);
+  GdiObject* bitmap = Lookup(stock.defaultBitmap);
+  GdiObject* palette = Lookup(stock.defaultPalette);
+  pen->stock = bitmap->stock = palette->stock = true;
+  pen->colour = RGB(0, 0, 0);
+  bitmap->width = bitmap->height = 1;
+  bitmap->pixels.assign(1, 0);
+  palette->entries.assign(std::begin(kDefaultPalette), std::end(kDefaultPalette));
+}
+
+// ---- Colours ----
+
+uint32_t PixelOf(BYTE red, BYTE green, BYTE blue) {
+  return (uint32_t{red} << 16) | (uint32_t{green} << 8) | blue;
+}
+
+// Nearest entry by squared RGB distance; the first one wins a tie.
+uint32_t NearestEntry(const std::vector<PALETTEENTRY>& entries, COLORREF colour) {
+  const int red = GetRValue(colour), green = GetGValue(colour), blue = GetBValue(colour);
+  int best = 0;
+  int bestDistance = -1;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const int dr = entries[i].peRed - red, dg = entries[i].peGreen - green, db = entries[i].peBlue - blue;
+    const int distance = dr * dr + dg * dg + db * db;
+    if (bestDistance < 0 || distance < bestDistance) {
+      bestDistance = distance;
+      best = static_cast<int>(i);
+    }
+  }
+  const PALETTEENTRY& e = entries[static_cast<size_t>(best)];
+  return PixelOf(e.peRed, e.peGreen, e.peBlue);
+}
+
+// The pixel a colour is drawn as in this context: palette-relative colours snap to the nearest
+// entry of the selected palette, all others are drawn as their RGB value.
+uint32_t ResolveColour(GdiObject& dc, COLORREF colour) {
+  if ((colour & 0xFF000000u) != kPaletteRelative) {
+    return PixelOf(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  }
+  if (dc.cachedPalette != dc.palette || dc.cachedColour != colour) {
+    const GdiObject* palette = Lookup(dc.palette, Kind::Palette);
+    dc.cachedPixel = palette != nullptr ? NearestEntry(palette->entries, colour)
+                                        : PixelOf(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    dc.cachedPalette = dc.palette;
+    dc.cachedColour = colour;
+  }
+  return dc.cachedPixel;
+}
+
+// ---- Surfaces ----
+
+Surface SurfaceOf(GdiObject& bitmap) {
+  return Surface{bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width};
+}
+
+// Shows a clipped rectangle of a window's surface on the display, when one is open.
+void ShowWindowRect(const GdiObject& dc, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  if (dc.window == nullptr) return;
+  const GdiObject* surface = Lookup(dc.bitmap, Kind::Bitmap);
+  if (surface == nullptr) return;
+  left = std::max<int64_t>(left, 0);
+  top = std::max<int64_t>(top, 0);
+  right = std::min<int64_t>(right, surface->width);
+  bottom = std::min<int64_t>(bottom, surface->height);
+  if (left >= right || top >= bottom) return;
+  const uint32_t* origin = surface->pixels.data() + top * surface->width + left;
+  PresenterShowPixels(dc.window, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                      static_cast<int>(bottom - top), origin, surface->width);
+}
+
+bool SizeSurface(GdiObject& surface, int width, int height) {
+  if (surface.width == width && surface.height == height && !surface.pixels.empty()) return true;
+  try {
+    std::vector<uint32_t> pixels(static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1)), 0);
+    surface.pixels.swap(pixels);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  surface.width = width;
+  surface.height = height;
+  return true;
+}
+
+// Drops a context's selections and frees it together with its window surface, if any.
+void DestroyDc(GdiObject& dc) {
+  GdiObject* surface = dc.window != nullptr ? Lookup(dc.bitmap, Kind::Bitmap) : nullptr;
+  Unselect(dc.bitmap);
+  Unselect(dc.brush);
+  Unselect(dc.pen);
+  Unselect(dc.palette);
+  if (surface != nullptr && surface->windowSurface) FreeObject(*surface);
+  FreeObject(dc);
+}
+
+// A new context with the defaults Windows gives one: white brush, black pen, default palette.
+HDC NewDc(HGDIOBJ bitmap) {
+  void* handle = NewObject(Kind::Dc);
+  GdiObject* dc = Lookup(handle);
+  if (dc == nullptr) return nullptr;
+  dc->bitmap = bitmap;
+  dc->brush = stock.whiteBrush;
+  dc->pen = stock.blackPen;
+  dc->palette = stock.defaultPalette;
+  Select(dc->bitmap);
+  Select(dc->brush);
+  Select(dc->pen);
+  Select(dc->palette);
+  Account(*dc);
+  return static_cast<HDC>(handle);
+}
+
+// A window's own context, drawing on a surface of the window's client size.
+HDC NewWindowDc(HWND window, int width, int height) {
+  void* surfaceHandle = NewObject(Kind::Bitmap);
+  GdiObject* surface = Lookup(surfaceHandle);
+  if (surface == nullptr) return nullptr;
+  surface->windowSurface = true;
+  if (!SizeSurface(*surface, width, height)) {
+    FreeObject(*surface);
+    return nullptr;
+  }
+  HDC handle = NewDc(surfaceHandle);
+  GdiObject* dc = Lookup(handle);
+  if (dc == nullptr) {
+    FreeObject(*Lookup(surfaceHandle));
+    return nullptr;
+  }
+  dc->window = window;
+  return handle;
+}
+
+// The slot of a context that a selection of this object replaces, or null if it cannot hold it.
+HGDIOBJ* SelectionSlot(GdiObject& dc, const GdiObject& object, HGDIOBJ handle) {
+  switch (object.kind) {
+    case Kind::Bitmap:
+      // Only memory contexts take bitmaps, and a bitmap lives in one context at a time.
+      if (dc.window != nullptr || object.windowSurface) return nullptr;
+      if (!object.stock && object.selections > 0 && dc.bitmap != handle) return nullptr;
+      return &dc.bitmap;
+    case Kind::Brush:
+      return &dc.brush;
+    case Kind::Pen:
+      return &dc.pen;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+// ---- Internal interface ----
+
+void ResetGdi() {
+  for (GdiObject& object : objects) {
+    if (object.kind == Kind::Free) continue;
+    if (object.stock) {
+      object.selections = 0;
+    } else {
+      FreeObject(object);
+    }
+  }
+  edgeTable = EdgeTable();
+}
+
+bool DcSurface(HDC dc, Surface* surface) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  GdiObject* bitmap = context != nullptr ? Lookup(context->bitmap, Kind::Bitmap) : nullptr;
+  if (bitmap == nullptr) return false;
+  *surface = SurfaceOf(*bitmap);
+  return true;
+}
+
+HGDIOBJ DcSelectedBitmap(HDC dc) {
+  const GdiObject* context = Lookup(dc, Kind::Dc);
+  return context != nullptr && context->window == nullptr ? context->bitmap : nullptr;
+}
+
+HGDIOBJ DcSelectedBrush(HDC dc) {
+  const GdiObject* context = Lookup(dc, Kind::Dc);
+  return context != nullptr ? context->brush : nullptr;
+}
+
+HGDIOBJ DcSelectedPen(HDC dc) {
+  const GdiObject* context = Lookup(dc, Kind::Dc);
+  return context != nullptr ? context->pen : nullptr;
+}
+
+HPALETTE DcSelectedPalette(HDC dc) {
+  const GdiObject* context = Lookup(dc, Kind::Dc);
+  return context != nullptr ? context->palette : nullptr;
+}
+
+// ---- Device contexts ----
+
+// Every window keeps one context (as with CS_OWNDC): GetDC hands out the same one each time, its
+// surface following the client size; the window table deletes it with the window.
+HDC GetDC(HWND window) {
+  if (InjectedFailure(Call::GetDC)) return nullptr;
+  int width = 0, height = 0;
+  HDC* slot = IsOwnWindow(window) && WindowClientSize(window, &width, &height) ? WindowDCSlot(window) : nullptr;
+  if (slot == nullptr) return nullptr;
+  EnsureStock();
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  GdiObject* dc = Lookup(*slot, Kind::Dc);
+  if (dc == nullptr) {
+    *slot = NewWindowDc(window, width, height);
+    return *slot;
+  }
+  GdiObject* surface = Lookup(dc->bitmap, Kind::Bitmap);
+  return surface != nullptr && SizeSurface(*surface, width, height) ? *slot : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+  HDC* slot = IsOwnWindow(window) ? WindowDCSlot(window) : nullptr;
+  return slot != nullptr && dc != nullptr && *slot == dc ? 1 : 0;
+}
+
+HDC CreateCompatibleDC(HDC dc) {
+  if (InjectedFailure(Call::CreateCompatibleDC)) return nullptr;
+  if (dc != nullptr && Lookup(dc, Kind::Dc) == nullptr) return nullptr;
+  EnsureStock();
+  return NewDc(stock.defaultBitmap);
+}
+
+// Also frees a window's own context when the window table lets go of it.
+BOOL DeleteDC(HDC dc) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  if (context == nullptr) return FALSE;
+  DestroyDc(*context);
+  return TRUE;
+}
+
+// ---- Objects ----
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+  if (InjectedFailure(Call::CreateCompatibleBitmap)) return nullptr;
+  if (dc != nullptr && Lookup(dc, Kind::Dc) == nullptr) return nullptr;
+  if (width < 0 || height < 0 || width > kMaxBitmapSide || height > kMaxBitmapSide) return nullptr;
+  if (int64_t{width} * height > kMaxBitmapPixels) return nullptr;
+  EnsureStock();
+  // As on Windows, an empty bitmap is the shared one-pixel stock bitmap.
+  if (width == 0 || height == 0) return static_cast<HBITMAP>(stock.defaultBitmap);
+  void* handle = NewObject(Kind::Bitmap);
+  GdiObject* bitmap = Lookup(handle);
+  if (bitmap == nullptr) return nullptr;
+  if (!SizeSurface(*bitmap, width, height)) {
+    FreeObject(*bitmap);
+    return nullptr;
+  }
+  Account(*bitmap);
+  return static_cast<HBITMAP>(handle);
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+  if (InjectedFailure(Call::CreateSolidBrush)) return nullptr;
+  void* handle = NewObject(Kind::Brush);
+  GdiObject* brush = Lookup(handle);
+  if (brush == nullptr) return nullptr;
+  brush->colour = colour;
+  Account(*brush);
+  return static_cast<HBRUSH>(handle);
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+  if (InjectedFailure(Call::CreatePalette)) return nullptr;
+  if (palette == nullptr || palette->palNumEntries == 0) return nullptr;
+  void* handle = NewObject(Kind::Palette);
+  GdiObject* object = Lookup(handle);
+  if (object == nullptr) return nullptr;
+  try {
+    object->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
+  } catch (const std::bad_alloc&) {
+    FreeObject(*object);
+    return nullptr;
+  }
+  Account(*object);
+  return static_cast<HPALETTE>(handle);
+}
+
+HGDIOBJ GetStockObject(int index) {
+  EnsureStock();
+  switch (index) {
+    case WHITE_BRUSH: return stock.whiteBrush;
+    case BLACK_BRUSH: return stock.blackBrush;
+    case NULL_BRUSH: return stock.nullBrush;
+    case BLACK_PEN: return stock.blackPen;
+    default: return nullptr;
+  }
+}
+
+namespace {
+
+HGDIOBJ SelectInto(HDC dc, HGDIOBJ object) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  GdiObject* selected = Lookup(object);
+  if (context == nullptr || selected == nullptr) return nullptr;
+  HGDIOBJ* slot = SelectionSlot(*context, *selected, object);
+  if (slot == nullptr) return nullptr;
+  HGDIOBJ previous = *slot;
+  if (previous != object) {
+    Unselect(previous);
+    ++selected->selections;
+    *slot = object;
+  }
+  return previous;
+}
+
+HPALETTE SelectPaletteInto(HDC dc, HPALETTE palette) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  GdiObject* selected = Lookup(palette, Kind::Palette);
+  if (context == nullptr || selected == nullptr) return nullptr;
+  HPALETTE previous = context->palette;
+  if (previous != palette) {
+    Unselect(previous);
+    ++selected->selections;
+    context->palette = palette;
+  }
+  return previous;
+}
+
+intptr_t LogValue(const void* handle) { return static_cast<intptr_t>(reinterpret_cast<uintptr_t>(handle)); }
+
+}  // namespace
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  HGDIOBJ previous = SelectInto(dc, object);
+  LogCall(LogKind::SelectObject, LogValue(dc), LogValue(object), LogValue(previous));
+  return previous;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  GdiObject* target = Lookup(object);
+  if (target == nullptr || target->kind == Kind::Dc || target->windowSurface) return FALSE;
+  if (target->stock) return TRUE;
+  // Windows refuses to delete what a device context still holds.
+  if (target->selections > 0) return FALSE;
+  FreeObject(*target);
+  return TRUE;
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
+  HPALETTE previous = SelectPaletteInto(dc, palette);
+  LogCall(LogKind::SelectPalette, LogValue(dc), LogValue(palette), LogValue(previous));
+  return previous;
+}
+
+// Surfaces here are true colour: nothing is mapped into a hardware palette.
+UINT RealizePalette(HDC dc) { return Lookup(dc, Kind::Dc) != nullptr ? 0 : kGdiError; }
+
+// ---- Drawing ----
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  const GdiObject* fill = Lookup(brush, Kind::Brush);
+  Surface surface;
+  if (context == nullptr || fill == nullptr || rect == nullptr || !DcSurface(dc, &surface)) return 0;
+  if (fill->hollow) return 1;
+  FillSpanRect(surface, rect->left, rect->top, rect->right, rect->bottom, ResolveColour(*context, fill->colour));
+  ShowWindowRect(*context, rect->left, rect->top, rect->right, rect->bottom);
+  return 1;
+}
+
+BOOL Polygon(HDC dc, const POINT* points, int count) {
+  GdiObject* context = Lookup(dc, Kind::Dc);
+  Surface surface;
+  if (context == nullptr || points == nullptr || count < 2 || !DcSurface(dc, &surface)) return FALSE;
+  const GdiObject* brush = Lookup(context->brush, Kind::Brush);
+  const GdiObject* pen = Lookup(context->pen, Kind::Pen);
+  try {
+    if (brush != nullptr && !brush->hollow) {
+      FillPolygon(surface, points, count, ResolveColour(*context, brush->colour), edgeTable);
+    }
+  } catch (const std::bad_alloc&) {
+    return FALSE;
+  }
+  if (pen != nullptr && !pen->hollow) DrawOutline(surface, points, count, ResolveColour(*context, pen->colour));
+  if (context->window != nullptr) {
+    int64_t left = points[0].x, top = points[0].y, right = points[0].x, bottom = points[0].y;
+    for (int i = 1; i < count; ++i) {
+      left = std::min<int64_t>(left, points[i].x);
+      right = std::max<int64_t>(right, points[i].x);
+      top = std::min<int64_t>(top, points[i].y);
+      bottom = std::max<int64_t>(bottom, points[i].y);
+    }
+    ShowWindowRect(*context, left, top, right + 1, bottom + 1);
+  }
+  return TRUE;
+}
+
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+  GdiObject* target = Lookup(dest, Kind::Dc);
+  Surface to, from;
+  if (target == nullptr || rop != SRCCOPY || !DcSurface(dest, &to) || !DcSurface(source, &from)) return FALSE;
+  int64_t w = width, h = height, dx = x, dy = y, sx = sourceX, sy = sourceY;
+  // Clip to both surfaces, keeping source and destination in step.
+  const int64_t shiftX = std::max({int64_t{0}, -dx, -sx});
+  const int64_t shiftY = std::max({int64_t{0}, -dy, -sy});
+  dx += shiftX, sx += shiftX, w -= shiftX;
+  dy += shiftY, sy += shiftY, h -= shiftY;
+  w = std::min({w, to.width - dx, from.width - sx});
+  h = std::min({h, to.height - dy, from.height - sy});
+  if (w <= 0 || h <= 0) return TRUE;
+  const size_t rowBytes = static_cast<size_t>(w) * sizeof(uint32_t);
+  // Rows run bottom-up when copying downwards within one surface, so none is overwritten first.
+  const bool upward = to.pixels == from.pixels && dy > sy;
+  for (int64_t i = 0; i < h; ++i) {
+    const int64_t row = upward ? h - 1 - i : i;
+    std::memmove(to.pixels + (dy + row) * to.stride + dx, from.pixels + (sy + row) * from.stride + sx, rowBytes);
+  }
+  ShowWindowRect(*target, dx, dy, dx + w, dy + h);
+  return TRUE;
+}
