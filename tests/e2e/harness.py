@@ -1,0 +1,230 @@
+"""Machinery of the end-to-end suite: an Xvfb display, a Wine prefix, programs started under Wine,
+screenshots, pointer and keys through xdotool, and bounded polls instead of sleeps."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+
+SCREEN_WIDTH = 1024
+SCREEN_HEIGHT = 768
+POLL_INTERVAL = 0.02
+QUIET_WINE = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+
+class Failure(AssertionError):
+    """A scenario's expectation that did not hold."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def poll(probe, timeout, what):
+    """Calls probe until it returns something truthy; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout:.1f} s waiting for {what}")
+        time.sleep(POLL_INTERVAL)
+
+
+class Display:
+    """A private Xvfb server: true colour, no TCP, display number chosen by the server."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+             "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as announced:
+            number = announced.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not announce a display")
+        self.name = ":" + number
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+class Program:
+    """A Windows program started through the suite's probe, which prints 'exit <code>' at its end."""
+
+    def __init__(self, argv, env, cwd):
+        self.lines = []
+        self.process = subprocess.Popen(argv, env=env, cwd=cwd, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append(line.strip())
+
+    def exit_code(self):
+        """The program's full 32-bit exit code (signed), or None while it runs."""
+        for line in self.lines:
+            if line.startswith("exit "):
+                return int(line.split()[1])
+            if line.startswith("error "):
+                raise Failure(f"could not start the program: {line}")
+        return None
+
+    def running(self):
+        return self.exit_code() is None and self.process.poll() is None
+
+    def wait(self, timeout, what="the program to end"):
+        poll(lambda: not self.running(), timeout, what)
+        self.reader.join(timeout=2)
+        code = self.exit_code()
+        check(code is not None, f"{what}: the launcher ended without reporting an exit code")
+        return code
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+class Wine:
+    """A private copy of the template prefix, its wine server, and programs run in it."""
+
+    def __init__(self, repo, arch, display, work):
+        self.arch = arch
+        self.prefix = os.path.join(work, "prefix")
+        template = os.path.join(os.environ.get("XDG_CACHE_HOME", os.path.expanduser("~/.cache")),
+                                "cubrix", "e2e-template-prefix")
+        subprocess.run([os.path.join(repo, "scripts", "wine-prefix"), template], check=True)
+        subprocess.run(["cp", "-a", template, self.prefix], check=True)
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, DISPLAY=display.name,
+                        CUBRIX_E2E_DIR="C:\\e2e", **QUIET_WINE)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.drive = os.path.join(self.prefix, "drive_c")
+        self.windows = os.path.join(self.drive, "windows")
+        self.staging = os.path.join(self.drive, "cubrix")
+        self.state = os.path.join(self.drive, "e2e")
+        os.makedirs(self.staging, exist_ok=True)
+        os.makedirs(self.state, exist_ok=True)
+        self.programs = []
+        self.start_server()
+
+    def loader(self):
+        # 64-bit programs start faster through the wine64 loader itself.
+        if self.arch == "x86_64" and os.access("/usr/lib/wine/wine64", os.X_OK):
+            return ["/usr/lib/wine/wine64"]
+        return ["wine"]
+
+    def start_server(self):
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def stop_server(self):
+        for program in self.programs:
+            program.kill()
+        self.programs = []
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL)
+
+    def restart_server(self):
+        """Ends every Windows process of the prefix, so a scenario cannot leak into the next."""
+        self.stop_server()
+        self.start_server()
+
+    def start(self, exe, *args, cwd=None):
+        program = Program(self.loader() + [exe, *args], self.env, cwd or self.staging)
+        self.programs.append(program)
+        return program
+
+    def run(self, exe, *args, timeout=20):
+        completed = subprocess.run(self.loader() + [exe, *args], env=self.env, cwd=self.staging,
+                                   capture_output=True, text=True, timeout=timeout)
+        return completed.returncode, completed.stdout
+
+    def reg(self, *args):
+        completed = subprocess.run(self.loader() + ["reg", *args], env=self.env, capture_output=True,
+                                   text=True, timeout=20)
+        return completed.returncode
+
+    def close(self):
+        self.stop_server()
+        shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+class Screen:
+    """Pointer, keys, windows and pixels of the X display, as a user and the system see them."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ, DISPLAY=display.name)
+
+    def xdotool(self, *args):
+        completed = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
+                                   timeout=10)
+        return completed.stdout.strip() if completed.returncode == 0 else ""
+
+    def find(self, title):
+        """X window ids whose title is exactly title."""
+        found = self.xdotool("search", "--name", f"^{title}$")
+        return [int(word) for word in found.split()]
+
+    def geometry(self, window):
+        shell = self.xdotool("getwindowgeometry", "--shell", str(window))
+        fields = dict(line.split("=", 1) for line in shell.splitlines() if "=" in line)
+        return tuple(int(fields.get(key, -1)) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def move_pointer(self, x, y):
+        self.xdotool("mousemove", str(x), str(y))
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+
+    def click(self, button=1):
+        self.xdotool("click", str(button))
+
+    def shot(self):
+        """The whole screen as packed RGB bytes, row by row."""
+        completed = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
+                                   capture_output=True, timeout=10)
+        pixels = completed.stdout
+        check(len(pixels) == SCREEN_WIDTH * SCREEN_HEIGHT * 3, "screenshot has the wrong size")
+        return pixels
+
+    def focus_elsewhere(self):
+        """Gives the X input focus to a plain X client, so the Windows program loses activation."""
+        other = subprocess.Popen(["xlogo", "-geometry", "40x40+0+0"], env=self.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = poll(lambda: self.find("xlogo"), 5, "the xlogo window")[0]
+        self.xdotool("windowfocus", str(window))
+        return other
+
+
+def colours(pixels):
+    """The set of (r, g, b) colours in packed RGB bytes."""
+    return set(zip(pixels[0::3], pixels[1::3], pixels[2::3]))
+
+
+def equal_pixel_count(first, second):
+    """How many pixels of two packed RGB images of the same size are equal, at C speed."""
+    difference = (int.from_bytes(first, "little") ^ int.from_bytes(second, "little")).to_bytes(len(first), "little")
+    # A byte that differs becomes 1; a pixel differs when any of its three bytes does.
+    flags = difference.translate(bytes([0] + [1] * 255))
+    any_channel = (int.from_bytes(flags[0::3], "little") | int.from_bytes(flags[1::3], "little")
+                   | int.from_bytes(flags[2::3], "little"))
+    pixel_count = len(first) // 3
+    return any_channel.to_bytes(pixel_count, "little").count(0)
+
+
+def make_work_folder(arch):
+    return tempfile.mkdtemp(prefix=f"cubrix-e2e-{arch}-")

@@ -1,0 +1,104 @@
+// End-to-end helper: starts a program with an exact command line and reports its full exit code,
+// or lists the windows on the desktop, so the suite can look at Windows state from outside.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Turns \t, \\ and \xNN into bytes, so a command line can carry a tab or a non-ASCII switch
+// exactly as written: a runtime's argument quoting would otherwise change it.
+std::string DecodeEscapes(const char* text) {
+  std::string bytes;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (p[0] == '\\' && p[1] == 't') {
+      bytes += '\t';
+      ++p;
+    } else if (p[0] == '\\' && p[1] == '\\') {
+      bytes += '\\';
+      ++p;
+    } else if (p[0] == '\\' && p[1] == 'x' && p[2] != '\0' && p[3] != '\0') {
+      const char hex[3] = {p[2], p[3], '\0'};
+      bytes += static_cast<char>(std::strtoul(hex, nullptr, 16));
+      p += 3;
+    } else {
+      bytes += *p;
+    }
+  }
+  return bytes;
+}
+
+// Prints "started <pid>" once the program runs and "exit <code>" (signed) when it has ended.
+int RunProgram(const char* escapedCommandLine) {
+  std::string commandLine = DecodeEscapes(escapedCommandLine);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    std::printf("error CreateProcess %lu\n", GetLastError());
+    return 125;
+  }
+  std::printf("started %lu\n", process.dwProcessId);
+  std::fflush(stdout);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::printf("exit %ld\n", static_cast<long>(static_cast<LONG>(exitCode)));
+  std::fflush(stdout);
+  return static_cast<int>(exitCode);
+}
+
+void PrintWindow(const char* kind, HWND window) {
+  char className[256] = "";
+  char title[256] = "";
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  RECT outer = {};
+  RECT client = {};
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  const HWND parent = GetAncestor(window, GA_PARENT);
+  // Tab-separated, one window a line: the suite splits on tabs.
+  std::printf("%s\t%llu\t%llu\t%lu\t%s\t%s\t%08lx\t%08lx\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%d\t%d\n", kind,
+              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
+              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(parent)), processId, className, title,
+              static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
+              static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)), outer.left, outer.top, outer.right,
+              outer.bottom, client.right, client.bottom, GetDlgCtrlID(window), IsWindowVisible(window) ? 1 : 0);
+}
+
+BOOL CALLBACK PrintChild(HWND window, LPARAM) {
+  PrintWindow("child", window);
+  return TRUE;
+}
+
+BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
+  if (!IsWindowVisible(window)) return TRUE;
+  PrintWindow("top", window);
+  EnumChildWindows(window, PrintChild, 0);
+  return TRUE;
+}
+
+int ListWindows() {
+  EnumWindows(PrintTopLevel, 0);
+  const HWND foreground = GetForegroundWindow();
+  std::printf("foreground\t%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(foreground)));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
+  if (argc == 2 && std::strcmp(argv[1], "windows") == 0) return ListWindows();
+  std::fprintf(stderr, "usage: probe run <command line with \\t \\\\ \\xNN escapes> | probe windows\n");
+  return 2;
+}
