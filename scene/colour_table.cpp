@@ -1,0 +1,106 @@
+// The process-wide table of fill colours, one solid brush per distinct colour, only ever appended to.
+#include "scene/colour_table.h"
+
+#include <cstring>
+
+#include "scene/number_text.h"
+
+ColourTable colourTable = {};
+
+namespace {
+
+constexpr DWORD kPaletteRelative = 0x02000000u;
+constexpr unsigned kChannelMask = 0xFFu;  // only the low 8 bits of each channel count
+constexpr UINT kZeroedMovable = GMEM_MOVEABLE | GMEM_ZEROINIT;
+
+// The channel's low 8 bits, taken without signed arithmetic (-1 gives 255).
+DWORD Channel(int32_t value) { return static_cast<uint32_t>(value) & kChannelMask; }
+
+// Parses "red,green,blue" in place; false for a no-fill text.
+bool ParseColour(char* work, COLORREF* colour) {
+  if (work[0] == 'N') return false;
+  char* firstComma = std::strchr(work, ',');
+  if (firstComma == nullptr) return false;
+  *firstComma = '\0';
+  char* secondComma = std::strchr(firstComma + 1, ',');
+  if (secondComma == nullptr) return false;
+  *secondComma = '\0';
+  DWORD red = Channel(ReadInteger(work));
+  DWORD green = Channel(ReadInteger(firstComma + 1));
+  DWORD blue = Channel(ReadInteger(secondComma + 1));
+  *colour = kPaletteRelative | (blue << 16) | (green << 8) | red;
+  return true;
+}
+
+// The entries' address, relocking the block if a failed step left it unlocked; null if unreachable.
+ColourEntry* ReachEntries() {
+  if (colourTable.entries == nullptr && colourTable.tableBlock != nullptr) {
+    colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
+  }
+  return colourTable.entries;
+}
+
+int32_t FindColour(COLORREF colour) {
+  ColourEntry* entries = ReachEntries();
+  if (entries == nullptr) return kNoFill;
+  for (int32_t i = 0; i < colourTable.entryCount; ++i) {
+    if (entries[i].colour == colour) return i;
+  }
+  return kNoFill;
+}
+
+// Makes room for one entry more than entryCount; false leaves the table as it was.
+bool GrowTable() {
+  SIZE_T bytes = sizeof(ColourEntry) * (static_cast<SIZE_T>(colourTable.entryCount) + 1);
+  if (colourTable.tableBlock == nullptr) {
+    HGLOBAL block = GlobalAlloc(kZeroedMovable, bytes);
+    if (block == nullptr) return false;
+    colourTable.tableBlock = block;
+  } else {
+    GlobalUnlock(colourTable.tableBlock);
+    colourTable.entries = nullptr;
+    HGLOBAL block = GlobalReAlloc(colourTable.tableBlock, bytes, kZeroedMovable);
+    // On failure the old block stays valid and is locked again below.
+    if (block != nullptr) colourTable.tableBlock = block;
+    colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
+    if (block == nullptr) return false;
+  }
+  // A block that cannot be locked stays with the table, so its entries are reached again later.
+  return ReachEntries() != nullptr;
+}
+
+int32_t AddColour(COLORREF colour) {
+  if (!GrowTable()) return kNoFill;
+  ColourEntry& slot = colourTable.entries[colourTable.entryCount];
+  slot.colour = colour;
+  slot.brush = CreateSolidBrush(colour);
+  if (slot.brush == nullptr) return kNoFill;  // the grown slot is reused by the next new colour
+  return colourTable.entryCount++;
+}
+
+}  // namespace
+
+void GetColourIndex(const char* colourText, int32_t* colourIndex) {
+  char work[kColourTextChars + 1];
+  std::strncpy(work, colourText, kColourTextChars);
+  work[kColourTextChars] = '\0';
+  COLORREF colour = 0;
+  if (!ParseColour(work, &colour)) {
+    *colourIndex = kNoFill;
+    return;
+  }
+  int32_t found = FindColour(colour);
+  *colourIndex = found != kNoFill ? found : AddColour(colour);
+}
+
+void FreeColourTable() {
+  ColourEntry* entries = ReachEntries();
+  if (entries != nullptr) {
+    for (int32_t i = 0; i < colourTable.entryCount; ++i) DeleteObject(entries[i].brush);
+  }
+  if (colourTable.tableBlock != nullptr) {
+    if (entries != nullptr) GlobalUnlock(colourTable.tableBlock);
+    GlobalFree(colourTable.tableBlock);
+  }
+  colourTable = ColourTable{};
+}

@@ -1,0 +1,31 @@
+// Line-by-line reading of the object file with the text-mode rules, over a file opened in binary.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// A line is read in pieces of at most this many characters (a longer physical line yields several).
+constexpr int kLinePieceChars = 254;
+constexpr int kLineBufferSize = kLinePieceChars + 1;  // with its terminator
+
+constexpr unsigned char kEndOfDataMark = 26;  // Ctrl-Z: text mode ends the file's data here
+
+// Reads bytes in blocks and applies the text-mode rules: a CR directly before a LF is dropped, and
+// a Ctrl-Z ends the data. Files are opened in binary so every platform reads the same characters.
+struct LineReader {
+  FILE* file;
+  unsigned char block[4096];
+  size_t blockLength;
+  size_t blockPosition;
+  bool ended;  // end of file, a read failure or Ctrl-Z: nothing more is read until a rewind
+};
+
+void StartLineReader(LineReader& reader, FILE* file);
+
+// Reads the next piece of a line into line: at most 254 characters, stopping after a LF if one
+// comes first, and terminates it. A NUL byte read from the file ends the line's text as a C string
+// (the rest of the piece is still consumed). False when nothing could be read.
+bool ReadLinePiece(LineReader& reader, char (&line)[kLineBufferSize]);
+
+// Goes back to the start of the file.
+void RewindLineReader(LineReader& reader);

@@ -1,0 +1,178 @@
+// The object model and its loader: two passes over the object file, one Face per usable line.
+#include "scene/object_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "scene/colour_table.h"
+#include "scene/line_reader.h"
+#include "scene/number_text.h"
+
+namespace {
+
+constexpr UINT kZeroedMovable = GMEM_MOVEABLE | GMEM_ZEROINIT;
+constexpr const char kDefaultColourText[] = "255,255,255";
+
+const char* const kLoadResultMessages[kLoadResultCount] = {
+    "Successful completion",
+    "Polygon memory allocation failed",
+    "Point memory allocation failed",
+    "Data file not found or cannot read",
+    "Error reading object data",
+    "No polygons in data file",
+    "Error locking point memory",
+    "Error locking polygon memory",
+};
+
+// Cuts the line at its first LF and drops trailing spaces (tabs stay); true if the line is usable:
+// not empty and not a comment ('#' in the first column).
+bool TrimUsableLine(char* line) {
+  char* lineFeed = std::strchr(line, '\n');
+  if (lineFeed != nullptr) *lineFeed = '\0';
+  size_t length = std::strlen(line);
+  while (length > 0 && line[length - 1] == ' ') line[--length] = '\0';
+  return length > 0 && line[0] != '#';
+}
+
+// Reads the next usable line; false when the file has no further line.
+bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]) {
+  while (ReadLinePiece(reader, line)) {
+    if (TrimUsableLine(line)) return true;
+  }
+  return false;
+}
+
+int32_t CountUsableLines(LineReader& reader) {
+  char line[kLineBufferSize];
+  int32_t count = 0;
+  while (count < kMaxFaces && ReadUsableLine(reader, line)) ++count;
+  return count;
+}
+
+int32_t CountClosingParentheses(const char* text) {
+  int32_t count = 0;
+  for (; *text != '\0' && count < kMaxFaceVertices; ++text) {
+    if (*text == ')') ++count;
+  }
+  return count;
+}
+
+// Cuts the text at the next separator and reads the coordinate before it, in model units; null
+// when no separator follows, else the text after the separator.
+char* ReadCoordinate(char* text, char separator, int32_t* value) {
+  char* end = std::strchr(text, separator);
+  if (end == nullptr) return nullptr;
+  *end = '\0';
+  *value = ReadTruncatedDecimal(text, kMaxFileCoordinate) * kModelUnitsPerFileUnit;
+  return end + 1;
+}
+
+// Reads the triples of the vertex text into the Face's vertices and sets its centroid. Triples
+// past vertexCount are not read. Returns 0, or kMalformedData when a separator is missing.
+int32_t ReadTriples(char* text, Face& face) {
+  int32_t result = kLoadSucceeded;
+  int64_t sumX = 0, sumY = 0, sumZ = 0;
+  for (int32_t j = 0; j < face.vertexCount; ++j) {
+    char* open = std::strchr(text, '(');
+    if (open == nullptr) break;
+    Vertex& vertex = face.vertices[j];
+    text = ReadCoordinate(open + 1, ',', &vertex.x);
+    if (text != nullptr) text = ReadCoordinate(text, ',', &vertex.y);
+    if (text != nullptr) text = ReadCoordinate(text, ')', &vertex.z);
+    // The coordinates of an incomplete triple that were read stay and count toward the centroid.
+    sumX += vertex.x;
+    sumY += vertex.y;
+    sumZ += vertex.z;
+    if (text == nullptr) {
+      result = kMalformedData;
+      break;
+    }
+  }
+  if (face.vertexCount > 0) {
+    face.centroid.x = static_cast<int32_t>(sumX / face.vertexCount);
+    face.centroid.y = static_cast<int32_t>(sumY / face.vertexCount);
+    face.centroid.z = static_cast<int32_t>(sumZ / face.vertexCount);
+  }
+  return result;
+}
+
+// Parses one usable line into face. Returns the failure met (or 0); sets *stop when the pass ends.
+int32_t ParseFace(char* line, Face& face, bool* stop) {
+  char* vertexText = line;
+  if (line[0] == '[') {
+    char* close = std::strchr(line + 1, ']');
+    if (close == nullptr) {
+      *stop = true;
+      return kMalformedData;
+    }
+    *close = '\0';
+    GetColourIndex(line + 1, &face.colourIndex);
+    vertexText = close + 1;
+  } else {
+    GetColourIndex(kDefaultColourText, &face.colourIndex);
+  }
+  face.vertexCount = CountClosingParentheses(vertexText);
+  face.vertexBlock = GlobalAlloc(kZeroedMovable, sizeof(Vertex) * static_cast<SIZE_T>(face.vertexCount));
+  face.vertices = face.vertexBlock != nullptr ? static_cast<Vertex*>(GlobalLock(face.vertexBlock)) : nullptr;
+  if (face.vertices == nullptr) return face.vertexBlock != nullptr ? kVertexLockFailed : kVertexAllocationFailed;
+  return ReadTriples(vertexText, face);
+}
+
+int32_t ParseFaces(LineReader& reader, Object& object) {
+  int32_t result = kLoadSucceeded;
+  char line[kLineBufferSize];
+  bool stop = false;
+  for (int32_t i = 0; i < object.faceCount && !stop && ReadUsableLine(reader, line); ++i) {
+    int32_t failure = ParseFace(line, object.faces[i], &stop);
+    if (failure != kLoadSucceeded) result = failure;
+  }
+  return result;
+}
+
+// Counts, allocates and parses; the file is open and closed by the caller.
+int32_t LoadFromFile(Object& object, FILE* file) {
+  LineReader reader;
+  StartLineReader(reader, file);
+  object.faceCount = CountUsableLines(reader);
+  if (object.faceCount == 0) return kNoFaces;
+  RewindLineReader(reader);
+  object.faceBlock = GlobalAlloc(kZeroedMovable, sizeof(Face) * static_cast<SIZE_T>(object.faceCount));
+  object.faces = object.faceBlock != nullptr ? static_cast<Face*>(GlobalLock(object.faceBlock)) : nullptr;
+  if (object.faces == nullptr) return object.faceBlock != nullptr ? kFaceLockFailed : kFaceAllocationFailed;
+  return ParseFaces(reader, object);
+}
+
+}  // namespace
+
+const char* LoadResultMessage(int32_t code) {
+  if (code < 0 || code >= kLoadResultCount) return kLoadResultMessages[kMalformedData];
+  return kLoadResultMessages[code];
+}
+
+int32_t LoadObject(Object& object, const char* path) {
+  object = Object{};
+  FILE* file = OpenPlatformFile(path, "rb");
+  if (file == nullptr) return kFileUnreadable;
+  int32_t result = LoadFromFile(object, file);
+  std::fclose(file);
+  return result;
+}
+
+void FreeObject(Object& object) {
+  if (object.faces != nullptr) {
+    for (int32_t i = 0; i < object.faceCount; ++i) {
+      Face& face = object.faces[i];
+      if (face.vertices != nullptr) {
+        GlobalUnlock(face.vertexBlock);
+        GlobalFree(face.vertexBlock);
+      } else if (face.vertexBlock != nullptr) {
+        GlobalFree(face.vertexBlock);  // allocated but never locked
+      }
+    }
+    GlobalUnlock(object.faceBlock);
+    GlobalFree(object.faceBlock);
+  } else if (object.faceBlock != nullptr) {
+    GlobalFree(object.faceBlock);  // allocated but never locked
+  }
+  object = Object{};
+}

@@ -1,0 +1,57 @@
+// The object model (Faces of a solid) and its loader from the plain-text object file.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/types.h"
+#include "platform/win32.h"
+
+// Limits the renderer's fixed arrays rely on.
+constexpr int32_t kMaxFaces = 20;
+constexpr int32_t kMaxFaceVertices = 20;
+
+// One file unit is this many model units.
+constexpr int32_t kModelUnitsPerFileUnit = 10;
+// File coordinates are clamped to +-kMaxFileCoordinate. With model coordinates within +-10,000 a
+// posed and turned vertex stays within about 17,400 of the origin (two turns, each at most
+// length-preserving), so after the Instance's translation |x| stays far below the 2^21 that the
+// projection's x * 1024 allows, and -z stays below the 21,474 that the depth key allows.
+constexpr int32_t kMaxFileCoordinate = 1000;
+
+struct Face {
+  int32_t vertexCount;  // 0..20: the ')' characters of the line's vertex text, counting stopped at 20
+  int32_t colourIndex;  // ColourTable index, or -1 for no fill
+  Vertex centroid;      // per-axis integer mean of the vertices, truncated toward zero
+  HGLOBAL vertexBlock;  // null if its allocation failed
+  Vertex* vertices;     // locked address of vertexBlock; null if allocation or locking failed
+};
+
+struct Object {
+  int32_t faceCount;  // 0..20: Face i comes from the i-th usable line
+  HGLOBAL faceBlock;
+  Face* faces;  // locked address of faceBlock
+};
+
+// The result of LoadObject; each code has a fixed message text.
+enum LoadResult : int32_t {
+  kLoadSucceeded = 0,
+  kFaceAllocationFailed = 1,
+  kVertexAllocationFailed = 2,
+  kFileUnreadable = 3,
+  kMalformedData = 4,
+  kNoFaces = 5,
+  kVertexLockFailed = 6,
+  kFaceLockFailed = 7,
+};
+constexpr int32_t kLoadResultCount = 8;
+
+// The message of a LoadResult code; an unknown code gives the text of a read error.
+const char* LoadResultMessage(int32_t code);
+
+// Fills object (whatever it held is forgotten, not released) from the object file at path and
+// adds its colours to the ColourTable. Returns the code of the last failure met, or 0.
+int32_t LoadObject(Object& object, const char* path);
+
+// Releases every vertex block and the Face array, in any state LoadObject left; the Object is all
+// zero afterwards.
+void FreeObject(Object& object);

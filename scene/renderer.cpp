@@ -1,0 +1,88 @@
+// Drawing the Object: the initial pose, and one Instance turned, ordered, projected and filled.
+#include "scene/renderer.h"
+
+#include "geometry/depth_order.h"
+#include "geometry/rotation.h"
+#include "scene/colour_table.h"
+#include "scene/scene_proc.h"
+
+namespace {
+
+int32_t Saturate(int64_t value) {
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// A copy of point turned about axis and moved by offset. The loader's coordinate limit keeps the
+// sums small; saturation only guards Objects that did not come through the loader.
+Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, const Vertex& offset) {
+  Vertex turned = point;
+  RotatePoint(turned, angleIndex, axis);
+  return Vertex{Saturate(int64_t{turned.x} + offset.x), Saturate(int64_t{turned.y} + offset.y),
+                Saturate(int64_t{turned.z} + offset.z)};
+}
+
+// Screen position of a point in front of the viewer (z < 0): +x right of the centre, +y above it.
+POINT Project(const Vertex& point) {
+  int64_t x = int64_t{point.x} * kFocalLength / point.z;
+  int64_t y = int64_t{point.y} * kFocalLength / point.z;
+  return POINT{Saturate(scene.centreX - x), Saturate(y + scene.centreY)};
+}
+
+// Projects every vertex of face into points; false when one is at or behind the viewer.
+bool ProjectFace(const Face& face, const Vertex& position, int32_t angleIndex, AxisCode axis, POINT* points) {
+  for (int32_t j = 0; j < face.vertexCount; ++j) {
+    Vertex placed = TurnAndPlace(face.vertices[j], angleIndex, axis, position);
+    if (placed.z >= 0) return false;
+    points[j] = Project(placed);
+  }
+  return true;
+}
+
+HGDIOBJ BrushFor(int32_t colourIndex) {
+  bool inTable = colourIndex >= 0 && colourIndex < colourTable.entryCount && colourTable.entries != nullptr;
+  return inTable ? colourTable.entries[colourIndex].brush : GetStockObject(NULL_BRUSH);
+}
+
+void SelectFaceBrush(HDC surface, int32_t colourIndex) {
+  if (colourIndex == scene.lastColourIndex) return;
+  SelectObject(surface, BrushFor(colourIndex));
+  scene.lastColourIndex = colourIndex;
+}
+
+bool Drawable(const Face& face) {
+  return face.vertices != nullptr && face.vertexCount > 0 && face.vertexCount <= kMaxFaceVertices;
+}
+
+}  // namespace
+
+void RotateObject(Object& object, int32_t angle, AxisCode axis) {
+  if (object.faces == nullptr) return;
+  int32_t angleIndex = angle + kObjectAngleOffset;
+  for (int32_t i = 0; i < object.faceCount; ++i) {
+    Face& face = object.faces[i];
+    RotatePoint(face.centroid, angleIndex, axis);
+    if (face.vertices == nullptr) continue;
+    for (int32_t j = 0; j < face.vertexCount; ++j) RotatePoint(face.vertices[j], angleIndex, axis);
+  }
+}
+
+void DrawInstance(HDC surface, const Object& object, const Vertex& position, int32_t angle, AxisCode axis) {
+  if (object.faces == nullptr) return;
+  int32_t angleIndex = angle + kObjectAngleOffset;
+  int32_t count = object.faceCount < kMaxFaces ? object.faceCount : kMaxFaces;
+  DepthRecord order[kMaxFaces];
+  for (int32_t i = 0; i < count; ++i) {
+    order[i].index = i;
+    order[i].position = TurnAndPlace(object.faces[i].centroid, angleIndex, axis, position);
+  }
+  SortByDepth(order, count);
+  POINT points[kMaxFaceVertices];
+  for (int32_t n = 0; n < count; ++n) {
+    const Face& face = object.faces[order[n].index];
+    if (!Drawable(face) || !ProjectFace(face, position, angleIndex, axis, points)) continue;
+    SelectFaceBrush(surface, face.colourIndex);
+    Polygon(surface, points, face.vertexCount);
+  }
+}

@@ -1,0 +1,22 @@
+// Drawing the Object: the initial pose, and one Instance turned, ordered, projected and filled.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/types.h"
+#include "platform/win32.h"
+#include "scene/object_file.h"
+
+// The angle index that turns the Object by a degrees is a + 359, the angle a - 1 degrees.
+constexpr int32_t kObjectAngleOffset = 359;
+// x and y are multiplied by 1,024 (a left shift by 10) before the perspective division.
+constexpr int32_t kFocalLength = 1024;
+
+// Turns every centroid and vertex of the Object in place by angle (degrees) about axis.
+void RotateObject(Object& object, int32_t angle, AxisCode axis);
+
+// Draws one copy of the Object standing at position, turned by angle about axis, onto surface:
+// Faces far to near by their centroids, each projected about (scene.centreX, scene.centreY) and
+// filled with its colour's brush, selected only when the colour differs from scene.lastColourIndex.
+// A Face with a vertex at or behind the viewer (z >= 0) is not drawn. Allocates nothing.
+void DrawInstance(HDC surface, const Object& object, const Vertex& position, int32_t angle, AxisCode axis);

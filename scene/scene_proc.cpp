@@ -1,0 +1,173 @@
+// The scene driver: builds the back buffer and loads the Object on creation, draws one frame per
+// timer tick, writes the run statistics and releases everything on destruction.
+#include "scene/scene_proc.h"
+
+#include <cstdio>
+
+#include "geometry/depth_order.h"
+#include "geometry/rotation.h"
+#include "geometry/trig_tables.h"
+#include "host/default_handler.h"
+#include "scene/colour_table.h"
+#include "scene/palette.h"
+#include "scene/renderer.h"
+#include "scene/run_statistics.h"
+
+namespace {
+
+SceneState StartSceneState() {
+  SceneState start{};
+  start.lastColourIndex = kWhiteBrushSelected;
+  return start;
+}
+
+constexpr UINT_PTR kAnimationTimer = 1;
+constexpr UINT kFramePeriodMs = 50;
+constexpr int32_t kDegreesPerFrame = 2;
+constexpr int32_t kFrameAngleWrap = 359;  // above 359 the angle drops by 359, not 360
+constexpr int32_t kGridStep = 500;        // the 3x3 grid's spacing in model units
+constexpr int32_t kGridDistance = 3000;   // how far the turned grid is pushed from the viewer
+constexpr int32_t kInstanceCount = 9;
+constexpr int32_t kPoseAngle = -60;  // degrees about z, turned with index 299: -61 degrees
+constexpr UINT kWindowsDirectoryChars = 1024;
+constexpr const char kObjectFileFormat[] = "%s\\Cube.dat";
+constexpr const char kLoadFailureCaption[] = "LoadObject";
+
+int32_t ClientWidth() { return scene.clientRect.right - scene.clientRect.left; }
+int32_t ClientHeight() { return scene.clientRect.bottom - scene.clientRect.top; }
+
+void BuildBackBuffer(HWND window) {
+  HDC windowDC = GetDC(window);
+  scene.backDC = CreateCompatibleDC(windowDC);
+  scene.backBitmap = CreateCompatibleBitmap(windowDC, ClientWidth(), ClientHeight());
+  scene.savedBitmap = SelectObject(scene.backDC, scene.backBitmap);
+  ReleaseDC(window, windowDC);
+  // Every Face is outlined with a one-pixel black line.
+  scene.savedBrush = SelectObject(scene.backDC, GetStockObject(WHITE_BRUSH));
+  scene.savedPen = SelectObject(scene.backDC, GetStockObject(BLACK_PEN));
+  scene.lastColourIndex = kWhiteBrushSelected;
+  scene.scenePalette = BuildPalette();
+  if (scene.scenePalette != nullptr) scene.savedPalette = SelectPalette(scene.backDC, scene.scenePalette, FALSE);
+}
+
+void LoadSceneObject(HWND window) {
+  char directory[kWindowsDirectoryChars];
+  UINT length = GetWindowsDirectoryA(directory, kWindowsDirectoryChars);
+  if (length == 0 || length >= kWindowsDirectoryChars) directory[0] = '\0';
+  char path[kWindowsDirectoryChars + sizeof kObjectFileFormat];
+  std::snprintf(path, sizeof path, kObjectFileFormat, directory);
+  int32_t result = LoadObject(scene.sceneObject, path);
+  if (result != kLoadSucceeded) {
+    MessageBoxA(window, LoadResultMessage(result), kLoadFailureCaption, MB_OK | MB_ICONWARNING);
+    return;  // no timer: no frame is ever drawn in this run
+  }
+  RotateObject(scene.sceneObject, kPoseAngle, kAxisZ);
+  SetTimer(window, kAnimationTimer, kFramePeriodMs, nullptr);
+}
+
+void CreateScene(HWND window) {
+  GetClientRect(window, &scene.clientRect);
+  scene.centreX = ClientWidth() / 2;
+  scene.centreY = ClientHeight() / 2;
+  BuildBackBuffer(window);
+  BuildTrigTables();
+  LoadSceneObject(window);
+  scene.startTick = GetTickCount();
+}
+
+void AdvanceFrameAngle() {
+  scene.frameAngle += kDegreesPerFrame;
+  if (scene.frameAngle > kFrameAngleWrap) scene.frameAngle -= kFrameAngleWrap;
+}
+
+// The nine Instances on the grid, turned as a whole about z and then x, pushed away from the
+// viewer. The frame angle is the angle index itself here: a turn by frameAngle degrees.
+void LayOutInstances(DepthRecord* instances) {
+  int32_t slot = 0;
+  for (int32_t gx = -kGridStep; gx <= kGridStep; gx += kGridStep) {
+    for (int32_t gy = -kGridStep; gy <= kGridStep; gy += kGridStep) {
+      DepthRecord& instance = instances[slot];
+      instance.index = slot++;
+      instance.position = Vertex{gx, gy, 0};
+      RotatePoint(instance.position, scene.frameAngle, kAxisZ);
+      RotatePoint(instance.position, scene.frameAngle, kAxisX);
+      instance.position.z -= kGridDistance;
+    }
+  }
+}
+
+void ComposeFrame() {
+  FillRect(scene.backDC, &scene.clientRect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  DepthRecord instances[kInstanceCount];
+  LayOutInstances(instances);
+  SortByDepth(instances, kInstanceCount);
+  for (const DepthRecord& instance : instances) {
+    DrawInstance(scene.backDC, scene.sceneObject, instance.position, scene.frameAngle, kAxisY);
+  }
+}
+
+void DrawFrame(HWND window) {
+  AdvanceFrameAngle();
+  HDC windowDC = GetDC(window);
+  HPALETTE keptPalette = nullptr;
+  if (scene.scenePalette != nullptr) {
+    keptPalette = SelectPalette(windowDC, scene.scenePalette, FALSE);
+    RealizePalette(windowDC);
+  }
+  ComposeFrame();
+  BitBlt(windowDC, 0, 0, ClientWidth(), ClientHeight(), scene.backDC, 0, 0, SRCCOPY);
+  if (scene.scenePalette != nullptr) SelectPalette(windowDC, keptPalette, FALSE);
+  ReleaseDC(window, windowDC);
+  if (scene.frameCount < INT32_MAX) ++scene.frameCount;
+}
+
+// Puts back what backDC held, then deletes the scene's own objects.
+void ReleaseBackBuffer() {
+  SelectObject(scene.backDC, scene.savedBitmap);
+  SelectObject(scene.backDC, scene.savedBrush);
+  SelectObject(scene.backDC, scene.savedPen);
+  if (scene.scenePalette != nullptr) {
+    SelectPalette(scene.backDC, scene.savedPalette, FALSE);
+    DeleteObject(scene.scenePalette);
+  }
+  DeleteObject(scene.backBitmap);
+  DeleteDC(scene.backDC);
+  scene.backDC = nullptr;
+  scene.backBitmap = nullptr;
+  scene.scenePalette = nullptr;
+}
+
+void DestroyScene(HWND window) {
+  scene.endTick = GetTickCount();
+  WriteRunStatistics(kRunStatisticsPath, scene.startTick, scene.endTick, scene.frameCount);
+  KillTimer(window, kAnimationTimer);
+  FreeObject(scene.sceneObject);
+  ReleaseBackBuffer();
+  // Last, once none of its brushes is selected anywhere.
+  FreeColourTable();
+}
+
+}  // namespace
+
+SceneState scene = StartSceneState();
+
+void ResetSceneState() { scene = StartSceneState(); }
+
+LRESULT SceneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 0;
+    case WM_CREATE:
+      CreateScene(window);
+      break;
+    case WM_TIMER:
+      DrawFrame(window);
+      break;
+    case WM_DESTROY:
+      DestroyScene(window);
+      break;
+    default:
+      break;
+  }
+  return HostDefaultHandler(window, message, wParam, lParam);
+}
