@@ -125,10 +125,12 @@ int RunSaver(HWND parent) {
     if (BroughtRunningSaverForward()) return 0;
     LoadPasswordSupport();
   }
+  HWND window = nullptr;
   if (RegisterClassA(&saverClass)) {
-    hostState.saverWindow = CreateWindowExA(plan.exStyle, kSaverClassName, plan.title, plan.style, 0, 0, plan.width,
-                                            plan.height, parent, nullptr, hostState.moduleInstance, nullptr);
+    window = CreateWindowExA(plan.exStyle, kSaverClassName, plan.title, plan.style, 0, 0, plan.width, plan.height,
+                             parent, nullptr, hostState.moduleInstance, nullptr);
   }
+  hostState.saverWindow = window;
   int result = kWindowFailed;
   if (hostState.saverWindow) {
     if (!hostState.previewMode) SetForegroundWindow(hostState.saverWindow);

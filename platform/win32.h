@@ -6,10 +6,16 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
+// Opens a file by its Windows path, such as \windows\times.dat; on Windows that is fopen itself.
+inline FILE* OpenPlatformFile(const char* path, const char* mode) { return fopen(path, mode); }
+
 #else
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // ---- Basic types: 32-bit LONG/DWORD/UINT whatever the host's long ----
 typedef uint8_t BYTE;
@@ -300,6 +306,11 @@ LONG RegOpenKeyA(HKEY key, LPCSTR subKey, HKEY* result);
 LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* dataSize);
 LONG RegCloseKey(HKEY key);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
+
+// ---- Files ----
+// Opens a file by its Windows path: a drive letter or a leading backslash means the portable drive
+// folder, backslashes separate; text mode ("t") reads and writes CR LF line ends and stops at Ctrl-Z.
+FILE* OpenPlatformFile(const char* path, const char* mode);
 
 // The program's entry, defined by the host; the portable main() calls it as Windows would.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);

@@ -1,0 +1,157 @@
+// Portable message boxes and modal dialogs: on a display through dialog_x11, headless through hooks.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/portable/dialog_resource.h"
+#include "platform/portable/dialog_x11.h"
+#include "platform/portable/hooks_internal.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/window_table.h"
+#include "platform/win32.h"
+
+using TestHooks::Call;
+using TestHooks::LogKind;
+
+namespace {
+
+// Templates are registered before main() runs, so this table is constant-initialised.
+constexpr int kMaxDialogResources = 8;
+const DialogResource* dialogResources[kMaxDialogResources];
+int dialogResourceCount;
+
+std::function<int(const TestHooks::MessageBoxCall&)> messageBoxResponder;
+std::function<void(HWND)> dialogDriver;
+
+// Dialog units of the 8-point dialog font: 4 horizontal units are 6 pixels, 8 vertical are 13.
+int DialogUnitsToPixelsX(int units) { return units * 6 / 4; }
+int DialogUnitsToPixelsY(int units) { return units * 13 / 8; }
+
+constexpr int kMessageBoxWidth = 360;
+constexpr int kMessageBoxHeight = 110;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kButtonMargin = 10;
+
+const DialogResource* FindDialogResource(LPCSTR templateName) {
+  uintptr_t value = reinterpret_cast<uintptr_t>(templateName);
+  if (value > 0xFFFF) return nullptr;  // the program names its templates by number only
+  for (int i = 0; i < dialogResourceCount; ++i) {
+    if (static_cast<uintptr_t>(dialogResources[i]->id) == value) return dialogResources[i];
+  }
+  return nullptr;
+}
+
+// Shows the box on the display and waits, with other windows' messages still flowing.
+int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
+  DialogState state;
+  HWND box = CreateDialogWindow(caption, WS_POPUP | WS_CAPTION, kMessageBoxWidth, kMessageBoxHeight, &state);
+  DialogButton ok{IDOK,
+                  "OK",
+                  (kMessageBoxWidth - kButtonWidth) / 2,
+                  kMessageBoxHeight - kButtonHeight - kButtonMargin,
+                  kButtonWidth,
+                  kButtonHeight,
+                  true};
+  int result = 0;
+  if (PresenterOpenDialog(box, owner, caption, text, &ok, 1, kMessageBoxWidth, kMessageBoxHeight)) {
+    result = RunModalLoop(box) ? static_cast<int>(state.result) : 0;
+    PresenterCloseDialog(box);
+  }
+  DestroyWindow(box);
+  return result;
+}
+
+std::vector<DialogButton> ButtonsOf(const DialogResource& resource, HWND dialog) {
+  std::vector<DialogButton> buttons;
+  for (int i = 0; i < resource.controlCount; ++i) {
+    const DialogControlResource& control = resource.controls[i];
+    buttons.push_back(DialogButton{control.id, control.text, DialogUnitsToPixelsX(control.x),
+                                   DialogUnitsToPixelsY(control.y), DialogUnitsToPixelsX(control.width),
+                                   DialogUnitsToPixelsY(control.height), (control.style & BS_DEFPUSHBUTTON) != 0});
+    CreateDialogControl(dialog, control.id, control.text, control.style, buttons.back().x, buttons.back().y,
+                        buttons.back().width, buttons.back().height);
+  }
+  return buttons;
+}
+
+HWND FirstTabStop(const DialogResource& resource, HWND dialog) {
+  for (int i = 0; i < resource.controlCount; ++i) {
+    if ((resource.controls[i].style & WS_TABSTOP) != 0) return GetDlgItem(dialog, resource.controls[i].id);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// The caption and text always go to standard error too, so a headless run still tells why.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::string shownCaption = caption != nullptr ? caption : "Error";
+  std::string shownText = text != nullptr ? text : "";
+  LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, (shownCaption + "\n" + shownText).c_str());
+  fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
+  if (messageBoxResponder) return messageBoxResponder(TestHooks::MessageBoxCall{owner, shownText, shownCaption, type});
+  if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
+  return IDOK;
+}
+
+// Creates the dialog from its template, sends WM_INITDIALOG and runs the modal loop until
+// EndDialog; -1 when the template is unknown or the dialog cannot be shown.
+INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPROC procedure, LPARAM param) {
+  LogCall(LogKind::DialogBox, reinterpret_cast<intptr_t>(owner), reinterpret_cast<intptr_t>(templateName), param);
+  const DialogResource* resource = FindDialogResource(templateName);
+  if (resource == nullptr || procedure == nullptr || InjectedFailure(Call::DialogBox)) return -1;
+  if (!PresenterActive() && !dialogDriver) {
+    fprintf(stderr, "%s: a dialog needs a display (set DISPLAY)\n", resource->caption);
+    return -1;
+  }
+  DialogState state;
+  state.procedure = procedure;
+  int width = DialogUnitsToPixelsX(resource->width);
+  int height = DialogUnitsToPixelsY(resource->height);
+  HWND dialog = CreateDialogWindow(resource->caption, resource->style, width, height, &state);
+  std::vector<DialogButton> buttons = ButtonsOf(*resource, dialog);
+  bool shown = !PresenterActive() || PresenterOpenDialog(dialog, owner, resource->caption, nullptr, buttons.data(),
+                                                         static_cast<int>(buttons.size()), width, height);
+  INT_PTR result = -1;
+  if (shown) {
+    SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(FirstTabStop(*resource, dialog)), param);
+    if (dialogDriver && !state.ended) dialogDriver(dialog);
+    bool ended = RunModalLoop(dialog);
+    result = ended && state.ended ? state.result : -1;
+    if (PresenterActive()) PresenterCloseDialog(dialog);
+  }
+  DestroyWindow(dialog);
+  return result;
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+  LogCall(LogKind::EndDialog, reinterpret_cast<intptr_t>(dialog), result);
+  DialogState* state = FindDialogState(dialog);
+  if (state == nullptr) return FALSE;
+  state->ended = true;
+  state->result = result;
+  return TRUE;
+}
+
+void RegisterDialogResource(const DialogResource* resource) {
+  for (int i = 0; i < dialogResourceCount; ++i) {
+    if (dialogResources[i]->id == resource->id) {
+      dialogResources[i] = resource;
+      return;
+    }
+  }
+  if (dialogResourceCount < kMaxDialogResources) dialogResources[dialogResourceCount++] = resource;
+}
+
+void TestHooks::SetMessageBoxResponder(std::function<int(const MessageBoxCall&)> responder) {
+  messageBoxResponder = std::move(responder);
+}
+
+void TestHooks::SetDialogDriver(std::function<void(HWND dialog)> driver) { dialogDriver = std::move(driver); }
+
+void ResetDialogs() {
+  messageBoxResponder = nullptr;
+  dialogDriver = nullptr;
+}

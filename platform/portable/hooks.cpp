@@ -1,0 +1,63 @@
+// The test hooks' shared state: injected faults, the call log and live-handle counts.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/portable/hooks_internal.h"
+#include "platform/portable/kernel_internal.h"
+#include "platform/test_hooks.h"
+
+namespace {
+
+std::map<TestHooks::Call, int> pendingFaults;  // calls still to pass before the failing one
+std::vector<TestHooks::LoggedCall> callLog;
+std::map<TestHooks::HandleKind, int> liveHandles;
+
+}  // namespace
+
+bool InjectedFailure(TestHooks::Call call) {
+  auto fault = pendingFaults.find(call);
+  if (fault == pendingFaults.end()) return false;
+  if (--fault->second > 0) return false;
+  pendingFaults.erase(fault);
+  return true;
+}
+
+void LogCall(TestHooks::LogKind kind, intptr_t a, intptr_t b, intptr_t c, intptr_t d, const char* text) {
+  callLog.push_back(TestHooks::LoggedCall{kind, {a, b, c, d}, text != nullptr ? text : ""});
+}
+
+void CountHandle(TestHooks::HandleKind kind, int delta) { liveHandles[kind] += delta; }
+
+void TestHooks::FailCall(Call which, int nth) {
+  if (nth > 0) pendingFaults[which] = nth;
+}
+
+std::vector<TestHooks::LoggedCall> TestHooks::CallLog() { return callLog; }
+
+void TestHooks::ClearCallLog() { callLog.clear(); }
+
+std::vector<TestHooks::LoggedCall> TestHooks::CallLogOf(LogKind kind) {
+  std::vector<LoggedCall> matching;
+  for (const LoggedCall& call : callLog) {
+    if (call.kind == kind) matching.push_back(call);
+  }
+  return matching;
+}
+
+int TestHooks::LiveHandles(HandleKind kind) { return liveHandles[kind]; }
+
+void TestHooks::AdvanceClock(DWORD milliseconds) { AdvanceVirtualClock(milliseconds); }
+
+// Windows go first, while the areas they call into still hold their state.
+void TestHooks::ResetPlatform() {
+  ResetUser();
+  ResetDialogs();
+  ResetGdi();
+  ResetRegistry();
+  ResetKernel();
+  ResetFiles();
+  pendingFaults.clear();
+  callLog.clear();
+  liveHandles.clear();
+}

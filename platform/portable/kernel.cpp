@@ -1,0 +1,377 @@
+// Portable kernel entries: memory blocks, ticks, the Windows directory, version, command line, modules.
+#include <dlfcn.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/portable/hooks_internal.h"
+#include "platform/portable/kernel_internal.h"
+#include "platform/win32.h"
+
+using TestHooks::Call;
+using TestHooks::HandleKind;
+using TestHooks::LogKind;
+
+namespace {
+
+// ---- Movable global memory ----
+
+// A movable block: its handle stays while its storage moves on every resize. Storage is allocated
+// at its exact size, so a sanitizer sees any access past the end or through a stale address.
+struct GlobalBlock {
+  std::unique_ptr<unsigned char[]> storage;
+  SIZE_T size = 0;
+  unsigned lockCount = 0;
+};
+
+// Handles are serial numbers, never reused, so a stale handle is recognised instead of aliasing.
+constexpr uintptr_t kGlobalHandleBase = 0x40000000u;
+std::map<uintptr_t, GlobalBlock> globalBlocks;
+uintptr_t nextGlobalSerial = 1;
+
+GlobalBlock* FindGlobalBlock(HGLOBAL handle) {
+  auto found = globalBlocks.find(reinterpret_cast<uintptr_t>(handle));
+  return found == globalBlocks.end() ? nullptr : &found->second;
+}
+
+std::unique_ptr<unsigned char[]> NewStorage(SIZE_T bytes, bool zeroFill) {
+  if (bytes == 0) return nullptr;
+  return zeroFill ? std::unique_ptr<unsigned char[]>(new unsigned char[bytes]())
+                  : std::unique_ptr<unsigned char[]>(new unsigned char[bytes]);
+}
+
+HGLOBAL StoreGlobalBlock(GlobalBlock block) {
+  uintptr_t handle = kGlobalHandleBase + 8 * nextGlobalSerial++;
+  globalBlocks.emplace(handle, std::move(block));
+  return reinterpret_cast<HGLOBAL>(handle);
+}
+
+// ---- Fixed local memory: the handle is the address, as with LMEM_FIXED on Windows ----
+std::map<void*, std::unique_ptr<unsigned char[]>> localBlocks;
+
+// ---- Clock ----
+bool virtualClock = false;
+uint64_t virtualNow = 0;
+DWORD virtualStart = 0;
+
+uint64_t RealMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+// ---- Version ----
+enum class Win95Setting { FromEnvironment, Yes, No };
+Win95Setting win95Setting = Win95Setting::FromEnvironment;
+
+bool ReportsWin95() {
+  if (win95Setting != Win95Setting::FromEnvironment) return win95Setting == Win95Setting::Yes;
+  const char* value = getenv("CUBRIX_WIN95");
+  return value != nullptr && strcmp(value, "1") == 0;
+}
+
+// ---- Command line ----
+std::string commandLine = "cubrix";
+std::vector<char> commandLineBuffer;
+
+// ---- Modules ----
+struct Module {
+  std::string name;  // upper case, as the modules are looked up
+  std::vector<TestHooks::ModuleEntry> entries;
+  bool registered = false;  // in-process, by a test; else found on disk
+  void* shared = nullptr;   // dlopen handle while a module from disk is loaded
+  int references = 0;
+};
+constexpr uintptr_t kModuleHandleBase = 0x50000000u;
+constexpr uintptr_t kProgramInstance = 0x00400000u;  // where Windows maps a program's image
+std::map<uintptr_t, Module> modules;
+uintptr_t nextModuleSerial = 1;
+
+std::string UpperCase(const char* text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return result;
+}
+
+std::string LowerCase(const std::string& text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return result;
+}
+
+Module* FindModule(HMODULE handle) {
+  auto found = modules.find(reinterpret_cast<uintptr_t>(handle));
+  return found == modules.end() ? nullptr : &found->second;
+}
+
+uintptr_t FindModuleByName(const std::string& upperName) {
+  for (auto& [handle, module] : modules) {
+    if (module.name == upperName) return handle;
+  }
+  return 0;
+}
+
+std::string ModulesFolder() {
+  const char* folder = getenv("CUBRIX_MODULES");
+  if (folder != nullptr && *folder != '\0') return folder;
+  return WindowsFolder() + "/system32";
+}
+
+// A module not registered in-process: "<name in lower case>.so" in the modules folder.
+void* OpenSharedModule(const std::string& upperName) {
+  std::string path = ModulesFolder() + "/" + LowerCase(upperName) + ".so";
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+// A registered module stays known for the next LoadLibraryA; one from disk is forgotten.
+void UnloadModule(uintptr_t handle) {
+  Module& module = modules[handle];
+  if (module.shared != nullptr) dlclose(module.shared);
+  if (module.registered) {
+    module.shared = nullptr;
+  } else {
+    modules.erase(handle);
+  }
+  CountHandle(HandleKind::Module, -1);
+}
+
+}  // namespace
+
+// ---- Memory entries ----
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+  if (InjectedFailure(Call::GlobalAlloc)) return nullptr;
+  GlobalBlock block;
+  block.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  block.size = bytes;
+  CountHandle(HandleKind::GlobalBlock, +1);
+  return StoreGlobalBlock(std::move(block));
+}
+
+// Always moves the storage and hands out a new handle, so a caller that keeps either the old
+// address or the old handle is caught. On failure the old block stays as it was.
+HGLOBAL GlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT flags) {
+  GlobalBlock* old = FindGlobalBlock(handle);
+  if (old == nullptr || InjectedFailure(Call::GlobalReAlloc)) return nullptr;
+  GlobalBlock moved;
+  moved.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  moved.size = bytes;
+  moved.lockCount = old->lockCount;
+  if (bytes > 0 && old->size > 0) memcpy(moved.storage.get(), old->storage.get(), std::min(bytes, old->size));
+  globalBlocks.erase(reinterpret_cast<uintptr_t>(handle));
+  return StoreGlobalBlock(std::move(moved));
+}
+
+// A block of 0 bytes has a handle but no storage, so it cannot be locked.
+LPVOID GlobalLock(HGLOBAL handle) {
+  GlobalBlock* block = FindGlobalBlock(handle);
+  if (block == nullptr || block->size == 0 || InjectedFailure(Call::GlobalLock)) return nullptr;
+  ++block->lockCount;
+  return block->storage.get();
+}
+
+// TRUE while the block stays locked, FALSE once the last lock is gone (or it was never locked).
+BOOL GlobalUnlock(HGLOBAL handle) {
+  GlobalBlock* block = FindGlobalBlock(handle);
+  if (block == nullptr || block->lockCount == 0) return FALSE;
+  --block->lockCount;
+  return block->lockCount > 0 ? TRUE : FALSE;
+}
+
+// Null on success; the handle itself when it names no block.
+HGLOBAL GlobalFree(HGLOBAL handle) {
+  if (FindGlobalBlock(handle) == nullptr) return handle;
+  globalBlocks.erase(reinterpret_cast<uintptr_t>(handle));
+  CountHandle(HandleKind::GlobalBlock, -1);
+  return nullptr;
+}
+
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
+  if (InjectedFailure(Call::LocalAlloc)) return nullptr;
+  // new[0] still gives a distinct address, as LocalAlloc does for 0 bytes.
+  std::unique_ptr<unsigned char[]> storage((flags & LMEM_ZEROINIT) != 0 ? new unsigned char[bytes]()
+                                                                        : new unsigned char[bytes]);
+  void* address = storage.get();
+  localBlocks.emplace(address, std::move(storage));
+  CountHandle(HandleKind::LocalBlock, +1);
+  return address;
+}
+
+HLOCAL LocalFree(HLOCAL handle) {
+  auto found = localBlocks.find(handle);
+  if (found == localBlocks.end()) return handle;
+  localBlocks.erase(found);
+  CountHandle(HandleKind::LocalBlock, -1);
+  return nullptr;
+}
+
+// ---- Clock entries ----
+
+uint64_t ClockNow() { return virtualClock ? virtualNow : RealMilliseconds(); }
+bool VirtualClockActive() { return virtualClock; }
+void AdvanceVirtualClock(uint64_t milliseconds) {
+  if (virtualClock) virtualNow += milliseconds;
+}
+
+// The low 32 bits of the millisecond count: it wraps as on Windows.
+DWORD GetTickCount() {
+  if (virtualClock) return static_cast<DWORD>(virtualStart + virtualNow);
+  return static_cast<DWORD>(RealMilliseconds());
+}
+
+void Sleep(DWORD milliseconds) {
+  LogCall(LogKind::Sleep, milliseconds);
+  if (virtualClock) {
+    virtualNow += milliseconds;
+    return;
+  }
+  timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  nanosleep(&pause, nullptr);
+}
+
+[[noreturn]] void ExitProcess(UINT exitCode) { std::exit(static_cast<int>(exitCode)); }
+
+// ---- System information ----
+
+// The Windows-style path "C:\windows"; OpenPlatformFile maps it back into the drive folder.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  static const char kWindowsDirectory[] = "C:\\windows";
+  constexpr UINT kLength = sizeof(kWindowsDirectory) - 1;
+  WindowsFolder();  // created on demand, as the directory always exists on Windows
+  if (buffer == nullptr || size <= kLength) return kLength + 1;
+  memcpy(buffer, kWindowsDirectory, kLength + 1);
+  return kLength;
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA* info) {
+  if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return FALSE;
+  bool win95 = ReportsWin95();
+  info->dwMajorVersion = win95 ? 4 : 5;
+  info->dwMinorVersion = win95 ? 0 : 1;
+  info->dwBuildNumber = win95 ? 950 : 2600;
+  info->dwPlatformId = win95 ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
+  memset(info->szCSDVersion, 0, sizeof(info->szCSDVersion));
+  return TRUE;
+}
+
+// The program name, quoted when it holds a blank, then each argument after one blank.
+void SetCommandLineFromArguments(int argc, char** argv) {
+  std::string line;
+  if (argc > 0) {
+    std::string name = argv[0];
+    line = name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+  }
+  for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
+  commandLine = line;
+}
+
+LPSTR GetCommandLineA() {
+  commandLineBuffer.assign(commandLine.begin(), commandLine.end());
+  commandLineBuffer.push_back('\0');
+  return commandLineBuffer.data();
+}
+
+// The ANSI code page here has single-byte characters only.
+LPSTR CharNextA(LPCSTR text) { return const_cast<LPSTR>(*text == '\0' ? text : text + 1); }
+
+// ---- Modules ----
+
+// No name: the program itself. A name: only a module that is loaded now.
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (name == nullptr) return reinterpret_cast<HMODULE>(kProgramInstance);
+  uintptr_t handle = FindModuleByName(UpperCase(name));
+  if (handle == 0 || modules[handle].references == 0) return nullptr;
+  return reinterpret_cast<HMODULE>(handle);
+}
+
+HMODULE LoadLibraryA(LPCSTR name) {
+  if (name == nullptr || InjectedFailure(Call::LoadLibrary)) {
+    LogCall(LogKind::LoadLibrary, 0, 0, 0, 0, name);
+    return nullptr;
+  }
+  std::string upperName = UpperCase(name);
+  uintptr_t handle = FindModuleByName(upperName);
+  if (handle == 0) {
+    void* shared = OpenSharedModule(upperName);
+    if (shared == nullptr) {
+      LogCall(LogKind::LoadLibrary, 0, 0, 0, 0, name);
+      return nullptr;
+    }
+    handle = kModuleHandleBase + 0x10000 * nextModuleSerial++;
+    modules[handle] = Module{upperName, {}, false, shared, 0};
+  }
+  if (modules[handle].references++ == 0) CountHandle(HandleKind::Module, +1);
+  LogCall(LogKind::LoadLibrary, static_cast<intptr_t>(handle), 0, 0, 0, name);
+  return reinterpret_cast<HMODULE>(handle);
+}
+
+FARPROC GetProcAddress(HMODULE handle, LPCSTR name) {
+  LogCall(LogKind::GetProcAddress, reinterpret_cast<intptr_t>(handle), 0, 0, 0, name);
+  Module* module = FindModule(handle);
+  if (module == nullptr || module->references == 0 || name == nullptr) return nullptr;
+  for (const TestHooks::ModuleEntry& entry : module->entries) {
+    if (entry.name == name) return entry.address;
+  }
+  if (module->shared == nullptr) return nullptr;
+  return reinterpret_cast<FARPROC>(dlsym(module->shared, name));
+}
+
+BOOL FreeLibrary(HMODULE handle) {
+  LogCall(LogKind::FreeLibrary, reinterpret_cast<intptr_t>(handle));
+  Module* module = FindModule(handle);
+  if (module == nullptr || module->references == 0) return FALSE;
+  if (--module->references == 0) UnloadModule(reinterpret_cast<uintptr_t>(handle));
+  return TRUE;
+}
+
+// ---- Hooks of this area ----
+
+void TestHooks::UseVirtualClock(DWORD start) {
+  virtualClock = true;
+  virtualStart = start;
+  virtualNow = 0;
+}
+
+void TestHooks::SetWin95(bool win95) { win95Setting = win95 ? Win95Setting::Yes : Win95Setting::No; }
+
+void TestHooks::SetCommandLine(const char* line) { commandLine = line; }
+
+void TestHooks::RegisterModule(const std::string& name, const std::vector<ModuleEntry>& entries) {
+  std::string upperName = UpperCase(name.c_str());
+  uintptr_t handle = FindModuleByName(upperName);
+  if (handle == 0) {
+    handle = kModuleHandleBase + 0x10000 * nextModuleSerial++;
+    modules[handle] = Module{upperName, {}, true, nullptr, 0};
+  }
+  modules[handle].entries = entries;
+  modules[handle].registered = true;
+}
+
+void TestHooks::RemoveModule(const std::string& name) {
+  uintptr_t handle = FindModuleByName(UpperCase(name.c_str()));
+  if (handle == 0) return;
+  if (modules[handle].references > 0) CountHandle(HandleKind::Module, -1);
+  if (modules[handle].shared != nullptr) dlclose(modules[handle].shared);
+  modules.erase(handle);
+}
+
+void ResetKernel() {
+  globalBlocks.clear();
+  localBlocks.clear();
+  virtualClock = false;
+  virtualNow = 0;
+  virtualStart = 0;
+  win95Setting = Win95Setting::FromEnvironment;
+  commandLine = "cubrix";
+  for (auto& [handle, module] : modules) {
+    if (module.shared != nullptr) dlclose(module.shared);
+  }
+  modules.clear();
+}

@@ -1,0 +1,652 @@
+// Portable user entries: window classes, the window table, the message queue, timers, cursor.
+#include <signal.h>
+#include <time.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/portable/hooks_internal.h"
+#include "platform/portable/kernel_internal.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/window_table.h"
+#include "platform/win32.h"
+
+using TestHooks::Call;
+using TestHooks::HandleKind;
+using TestHooks::LogKind;
+
+namespace {
+
+struct Window {
+  std::string className;  // upper case
+  std::string title;
+  DWORD style = 0;
+  int width = 0;
+  int height = 0;
+  HWND parent = nullptr;       // an own parent, or a foreign one by its id
+  WNDPROC procedure = nullptr;
+  int controlId = 0;
+  bool enabled = true;
+  UINT checkState = BST_UNCHECKED;
+  bool paintPending = false;
+  bool cursorHidden = false;
+  bool destroying = false;
+  HDC dc = nullptr;
+  DialogState* dialog = nullptr;
+};
+
+struct Timer {
+  HWND window;
+  UINT_PTR id;
+  UINT elapse;
+  uint64_t due;
+};
+
+// Own handles lie above every X resource id (those stay below 2^29), and are never reused.
+constexpr uintptr_t kWindowHandleBase = 0x20010000u;
+constexpr UINT kMinimumTimerElapse = 10;  // Windows raises shorter periods to this
+constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signals and deadlines
+constexpr int kDefaultIdTimerBase = 0x7000;
+
+std::map<std::string, WNDCLASSA> classes;
+std::map<std::string, std::string> classNames;  // keeps lpszClassName alive for each class
+std::map<uintptr_t, Window> windows;
+uintptr_t nextWindowSerial = 1;
+ATOM nextAtom = 0xC000;
+
+std::deque<MSG> postedMessages;
+bool quitPending = false;
+int quitCode = 0;
+std::vector<Timer> timers;
+UINT_PTR nextThreadTimerId = kDefaultIdTimerBase;
+
+HWND foregroundWindow = nullptr;
+POINT injectedCursor{0, 0};
+bool cursorHidden = false;
+bool saverRunning = false;
+int screenWidthOverride = 0;
+int screenHeightOverride = 0;
+
+uint64_t headlessDeadline = 0;  // 0: no limit
+volatile sig_atomic_t terminationRequested = 0;
+
+std::string Upper(const char* text) {
+  std::string result(text != nullptr ? text : "");
+  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return result;
+}
+
+Window* FindWindowRecord(HWND window) {
+  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
+  return found == windows.end() ? nullptr : &found->second;
+}
+
+bool IsForeignId(HWND window) {
+  uintptr_t value = reinterpret_cast<uintptr_t>(window);
+  return value != 0 && value <= 0xFFFFFFFFu && PresenterForeignWindowExists(static_cast<uint32_t>(value));
+}
+
+LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* record = FindWindowRecord(window);
+  if (record == nullptr || record->procedure == nullptr) return 0;
+  WNDPROC procedure = record->procedure;  // the record may go while the procedure runs
+  return procedure(window, message, wParam, lParam);
+}
+
+LRESULT SendLogged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LogCall(LogKind::SendMessage, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  return Deliver(window, message, wParam, lParam);
+}
+
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG msg{window, message, wParam, lParam, GetTickCount(), {0, 0}};
+  GetCursorPos(&msg.pt);
+  return msg;
+}
+
+bool Matches(const MSG& msg, HWND window, UINT first, UINT last) {
+  if (window != nullptr && msg.hwnd != window) return false;
+  if (first == 0 && last == 0) return true;
+  return msg.message >= first && msg.message <= last;
+}
+
+void ForgetWindowMessages(HWND window) {
+  std::deque<MSG> kept;
+  for (const MSG& msg : postedMessages) {
+    if (msg.hwnd != window) kept.push_back(msg);
+  }
+  postedMessages.swap(kept);
+  for (size_t i = timers.size(); i-- > 0;) {
+    if (timers[i].window == window) {
+      timers.erase(timers.begin() + static_cast<std::ptrdiff_t>(i));
+      CountHandle(HandleKind::Timer, -1);
+    }
+  }
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (auto& [handle, window] : windows) {
+    if (window.parent == parent) children.push_back(reinterpret_cast<HWND>(handle));
+  }
+  return children;
+}
+
+// Signals and the headless time limit turn into window destruction at a safe point.
+void CheckEndings() {
+  if (terminationRequested != 0) {
+    terminationRequested = 0;
+    DestroyAllWindows();
+  }
+  if (headlessDeadline != 0 && ClockNow() >= headlessDeadline) {
+    headlessDeadline = 0;
+    DestroyAllWindows();
+  }
+}
+
+bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
+  for (auto it = postedMessages.begin(); it != postedMessages.end(); ++it) {
+    if (!Matches(*it, window, first, last)) continue;
+    *msg = *it;
+    if (remove) postedMessages.erase(it);
+    return true;
+  }
+  return false;
+}
+
+bool TakePaint(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
+  for (auto& [handle, record] : windows) {
+    MSG paint = MakeMessage(reinterpret_cast<HWND>(handle), WM_PAINT, 0, 0);
+    if (!record.paintPending || !Matches(paint, window, first, last)) continue;
+    *msg = paint;
+    if (remove) record.paintPending = false;
+    return true;
+  }
+  return false;
+}
+
+// A due timer gives one WM_TIMER; taking it starts the next period from now, so missed periods
+// do not pile up.
+bool TakeTimer(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
+  uint64_t now = ClockNow();
+  for (Timer& timer : timers) {
+    MSG tick = MakeMessage(timer.window, WM_TIMER, timer.id, 0);
+    if (timer.due > now || !Matches(tick, window, first, last)) continue;
+    *msg = tick;
+    if (remove) timer.due = now + timer.elapse;
+    return true;
+  }
+  return false;
+}
+
+// Posted messages first, then the quit message, then paint, then timers, as on Windows.
+bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
+  if (TakePosted(msg, window, first, last, remove)) return true;
+  if (quitPending) {
+    *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
+    if (remove) quitPending = false;
+    return true;
+  }
+  return TakePaint(msg, window, first, last, remove) || TakeTimer(msg, window, first, last, remove);
+}
+
+uint64_t NextWakeTime() {
+  uint64_t wake = UINT64_MAX;
+  for (const Timer& timer : timers) wake = timer.due < wake ? timer.due : wake;
+  if (headlessDeadline != 0 && headlessDeadline < wake) wake = headlessDeadline;
+  return wake;
+}
+
+// Waits for something to arrive: on the virtual clock time jumps to the next timer; on the real
+// clock the display is watched (or the thread sleeps) until then, in slices.
+void WaitForMessages() {
+  uint64_t wake = NextWakeTime();
+  uint64_t now = ClockNow();
+  if (VirtualClockActive() && !PresenterActive()) {
+    if (wake == UINT64_MAX) {
+      fprintf(stderr, "portable platform: the message loop would wait forever\n");
+      abort();
+    }
+    if (wake > now) AdvanceVirtualClock(wake - now);
+    return;
+  }
+  int timeout = wake <= now ? 0 : (wake - now < kLongestWaitMs ? static_cast<int>(wake - now) : kLongestWaitMs);
+  if (PresenterActive()) {
+    PresenterPumpEvents(timeout);
+  } else {
+    timespec pause{0, static_cast<long>(timeout) * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+void OnTerminationSignal(int) { terminationRequested = 1; }
+
+void HideCursorOverWindows() {
+  for (auto& [handle, window] : windows) {
+    if (window.cursorHidden) continue;
+    window.cursorHidden = true;
+    PresenterHideCursor(reinterpret_cast<HWND>(handle));
+  }
+}
+
+}  // namespace
+
+// ---- Classes and windows ----
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+  if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
+  LogCall(LogKind::RegisterClass, 0, 0, 0, 0, windowClass->lpszClassName);
+  std::string name = Upper(windowClass->lpszClassName);
+  if (classes.count(name) != 0 || InjectedFailure(Call::RegisterClass)) return 0;
+  classNames[name] = windowClass->lpszClassName;
+  classes[name] = *windowClass;
+  classes[name].lpszClassName = classNames[name].c_str();
+  classes[name].lpszMenuName = nullptr;
+  return nextAtom++;
+}
+
+namespace {
+
+HWND AddWindow(Window window, int x, int y) {
+  HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial++);
+  windows[reinterpret_cast<uintptr_t>(handle)] = window;
+  CountHandle(HandleKind::Window, +1);
+  if (PresenterActive()) {
+    bool ownParent = FindWindowRecord(window.parent) != nullptr;
+    uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
+    PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y, window.width,
+                          window.height, (window.style & WS_CHILD) == 0, window.title.c_str());
+  }
+  return handle;
+}
+
+}  // namespace
+
+// Sends WM_CREATE before it returns, then WM_SHOWWINDOW for a visible window, whose first
+// WM_PAINT then waits in the queue. A -1 from WM_CREATE destroys the window again.
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
+  auto windowClass = classes.find(Upper(className));
+  bool parentOk = parent == nullptr || FindWindowRecord(parent) != nullptr || IsForeignId(parent);
+  if (windowClass == classes.end() || !parentOk || ((style & WS_CHILD) != 0 && parent == nullptr) ||
+      InjectedFailure(Call::CreateWindow)) {
+    LogCall(LogKind::CreateWindow, 0, style, exStyle, reinterpret_cast<intptr_t>(parent), className);
+    return nullptr;
+  }
+  Window window;
+  window.className = windowClass->first;
+  window.title = title != nullptr ? title : "";
+  window.style = style;
+  window.width = width > 0 ? width : 0;
+  window.height = height > 0 ? height : 0;
+  window.parent = parent;
+  window.procedure = windowClass->second.lpfnWndProc;
+  window.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
+  HWND handle = AddWindow(window, x, y);
+  LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), style, exStyle,
+          reinterpret_cast<intptr_t>(parent), className);
+  if (SendLogged(handle, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(handle);
+    return nullptr;
+  }
+  if (FindWindowRecord(handle) == nullptr) return nullptr;
+  if ((style & WS_VISIBLE) != 0) {
+    SendLogged(handle, WM_SHOWWINDOW, TRUE, 0);
+    if (Window* record = FindWindowRecord(handle)) record->paintPending = true;
+  }
+  return FindWindowRecord(handle) != nullptr ? handle : nullptr;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LogCall(LogKind::DefWindowProc, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  Window* record = FindWindowRecord(window);
+  if (record == nullptr) return 0;
+  if (message == WM_CLOSE) DestroyWindow(window);
+  if (message == WM_PAINT) record->paintPending = false;
+  return 0;
+}
+
+// WM_DESTROY goes to the window first, then to its children; then the window and everything
+// queued for it are gone.
+BOOL DestroyWindow(HWND window) {
+  Window* record = FindWindowRecord(window);
+  if (record == nullptr || record->destroying) return FALSE;
+  LogCall(LogKind::DestroyWindow, reinterpret_cast<intptr_t>(window));
+  record->destroying = true;
+  SendLogged(window, WM_DESTROY, 0, 0);
+  for (HWND child : ChildrenOf(window)) DestroyWindow(child);
+  record = FindWindowRecord(window);
+  if (record->dc != nullptr) DeleteDC(record->dc);
+  if (PresenterActive()) PresenterDestroyWindow(window);
+  ForgetWindowMessages(window);
+  if (foregroundWindow == window) foregroundWindow = nullptr;
+  windows.erase(reinterpret_cast<uintptr_t>(window));
+  CountHandle(HandleKind::Window, -1);
+  return TRUE;
+}
+
+// ---- Messages ----
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LogCall(LogKind::PostMessage, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  if (window != nullptr && FindWindowRecord(window) == nullptr) return FALSE;
+  postedMessages.push_back(MakeMessage(window, message, wParam, lParam));
+  return TRUE;
+}
+
+// Calls the window procedure at once, on this thread; it may send and dispatch further messages.
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return SendLogged(window, message, wParam, lParam);
+}
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT flags) {
+  if (PresenterActive()) PresenterPumpEvents(0);
+  CheckEndings();
+  return TakeMessage(msg, window, first, last, (flags & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+// Waits until a message arrives; 0 for the quit message, whose value is then in wParam.
+BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last) {
+  while (PeekMessageA(msg, window, first, last, PM_REMOVE) == FALSE) WaitForMessages();
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (msg == nullptr || msg->hwnd == nullptr) return 0;
+  LogCall(LogKind::DispatchMessage, reinterpret_cast<intptr_t>(msg->hwnd), msg->message,
+          static_cast<intptr_t>(msg->wParam), msg->lParam);
+  return Deliver(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+  quitPending = true;
+  quitCode = exitCode;
+}
+
+// ---- Timers ----
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
+  LogCall(LogKind::SetTimer, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(id), elapse);
+  if ((window != nullptr && FindWindowRecord(window) == nullptr) || InjectedFailure(Call::SetTimer)) return 0;
+  if (window == nullptr) id = nextThreadTimerId++;
+  if (elapse < kMinimumTimerElapse) elapse = kMinimumTimerElapse;
+  uint64_t due = ClockNow() + elapse;
+  for (Timer& timer : timers) {
+    if (timer.window == window && timer.id == id) {
+      timer.elapse = elapse;
+      timer.due = due;
+      return id != 0 ? id : 1;
+    }
+  }
+  timers.push_back(Timer{window, id, elapse, due});
+  CountHandle(HandleKind::Timer, +1);
+  return id != 0 ? id : 1;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+  LogCall(LogKind::KillTimer, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(id));
+  for (auto it = timers.begin(); it != timers.end(); ++it) {
+    if (it->window != window || it->id != id) continue;
+    timers.erase(it);
+    CountHandle(HandleKind::Timer, -1);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// ---- Window queries ----
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  int width = 0;
+  int height = 0;
+  if (rect == nullptr || !WindowClientSize(window, &width, &height)) return FALSE;
+  *rect = RECT{0, 0, width, height};
+  return TRUE;
+}
+
+int GetSystemMetrics(int index) {
+  if (index == SM_CXSCREEN) return screenWidthOverride > 0 ? screenWidthOverride : PresenterScreenWidth();
+  if (index == SM_CYSCREEN) return screenHeightOverride > 0 ? screenHeightOverride : PresenterScreenHeight();
+  return 0;
+}
+
+// Only this program's own top-level windows are seen.
+HWND FindWindowA(LPCSTR className, LPCSTR title) {
+  for (auto& [handle, window] : windows) {
+    if (window.parent != nullptr || window.destroying) continue;
+    if (className != nullptr && window.className != Upper(className)) continue;
+    if (title != nullptr && Upper(window.title.c_str()) != Upper(title)) continue;
+    return reinterpret_cast<HWND>(handle);
+  }
+  return nullptr;
+}
+
+BOOL IsWindow(HWND window) { return FindWindowRecord(window) != nullptr || IsForeignId(window) ? TRUE : FALSE; }
+
+BOOL SetForegroundWindow(HWND window) {
+  LogCall(LogKind::SetForegroundWindow, reinterpret_cast<intptr_t>(window));
+  if (FindWindowRecord(window) == nullptr) return FALSE;
+  foregroundWindow = window;
+  return TRUE;
+}
+
+HWND GetForegroundWindow() { return foregroundWindow; }
+
+HWND GetParent(HWND window) {
+  Window* record = FindWindowRecord(window);
+  return record != nullptr ? record->parent : nullptr;
+}
+
+// ---- Cursor, icons, system parameters ----
+
+BOOL GetCursorPos(POINT* point) {
+  if (point == nullptr) return FALSE;
+  if (!PresenterActive() || !PresenterCursorPos(point)) *point = injectedCursor;
+  return TRUE;
+}
+
+// The program has no cursors of its own: a null cursor hides the pointer, anything else shows it.
+HCURSOR SetCursor(HCURSOR cursor) {
+  LogCall(LogKind::SetCursor, reinterpret_cast<intptr_t>(cursor));
+  cursorHidden = cursor == nullptr;
+  if (cursorHidden && PresenterActive()) HideCursorOverWindows();
+  return nullptr;
+}
+
+HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+
+// Only the screen-saver-running flag; the previous state goes to the 32-bit place given.
+BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT) {
+  LogCall(LogKind::SystemParametersInfo, action, param);
+  if (action != SPI_SCREENSAVERRUNNING) return FALSE;
+  if (data != nullptr) {
+    DWORD previous = saverRunning ? 1u : 0u;
+    memcpy(data, &previous, sizeof previous);
+  }
+  saverRunning = param != 0;
+  return TRUE;
+}
+
+// ---- Dialog controls ----
+
+HWND GetDlgItem(HWND dialog, int id) {
+  for (auto& [handle, window] : windows) {
+    if (window.parent == dialog && dialog != nullptr && window.controlId == id) return reinterpret_cast<HWND>(handle);
+  }
+  return nullptr;
+}
+
+BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
+  LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, check);
+  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
+  if (control == nullptr) return FALSE;
+  control->checkState = check;
+  return TRUE;
+}
+
+// Nonzero when the window was disabled before.
+BOOL EnableWindow(HWND window, BOOL enable) {
+  LogCall(LogKind::EnableWindow, reinterpret_cast<intptr_t>(window), enable);
+  Window* record = FindWindowRecord(window);
+  if (record == nullptr) return FALSE;
+  bool wasDisabled = !record->enabled;
+  record->enabled = enable != FALSE;
+  return wasDisabled ? TRUE : FALSE;
+}
+
+// ---- The window table for the other areas ----
+
+bool IsOwnWindow(HWND window) { return FindWindowRecord(window) != nullptr; }
+
+bool WindowClientSize(HWND window, int* width, int* height) {
+  if (Window* record = FindWindowRecord(window)) {
+    *width = record->width;
+    *height = record->height;
+    return true;
+  }
+  uintptr_t value = reinterpret_cast<uintptr_t>(window);
+  return value != 0 && value <= 0xFFFFFFFFu && PresenterForeignClientSize(static_cast<uint32_t>(value), width, height);
+}
+
+HDC* WindowDCSlot(HWND window) {
+  Window* record = FindWindowRecord(window);
+  return record != nullptr ? &record->dc : nullptr;
+}
+
+void DestroyChildrenOfForeign(uint32_t foreignId) {
+  for (HWND child : ChildrenOf(reinterpret_cast<HWND>(static_cast<uintptr_t>(foreignId)))) DestroyWindow(child);
+}
+
+void DestroyAllWindows() {
+  std::vector<HWND> topLevel;
+  for (auto& [handle, window] : windows) {
+    if (FindWindowRecord(window.parent) == nullptr) topLevel.push_back(reinterpret_cast<HWND>(handle));
+  }
+  for (HWND window : topLevel) DestroyWindow(window);
+}
+
+void SetHeadlessLimit(DWORD milliseconds) { headlessDeadline = milliseconds == 0 ? 0 : ClockNow() + milliseconds; }
+
+void InstallTerminationHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+// ---- Dialog windows ----
+
+namespace {
+
+const char kDialogClass[] = "#32770";
+const char kButtonClass[] = "BUTTON";
+
+// A modal dialog's messages go to its dialog procedure; a message box ends on any command.
+LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DialogState* state = FindDialogState(window);
+  if (state == nullptr) return 0;
+  if (state->procedure != nullptr) return state->procedure(window, message, wParam, lParam);
+  if (message == WM_COMMAND) {
+    state->ended = true;
+    state->result = IDOK;
+  }
+  return 0;
+}
+
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state) {
+  Window window;
+  window.className = kDialogClass;
+  window.title = caption != nullptr ? caption : "";
+  window.style = style;
+  window.width = width;
+  window.height = height;
+  window.procedure = DialogWindowProc;
+  window.dialog = state;
+  return AddWindow(window, 0, 0);
+}
+
+HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width, int height) {
+  Window window;
+  window.className = kButtonClass;
+  window.title = text != nullptr ? text : "";
+  window.style = style;
+  window.width = width;
+  window.height = height;
+  window.parent = dialog;
+  window.procedure = ControlWindowProc;
+  window.controlId = id;
+  return AddWindow(window, x, y);
+}
+
+DialogState* FindDialogState(HWND dialog) {
+  Window* record = FindWindowRecord(dialog);
+  return record != nullptr ? record->dialog : nullptr;
+}
+
+bool RunModalLoop(HWND dialog) {
+  MSG msg;
+  for (DialogState* state = FindDialogState(dialog); state != nullptr && !state->ended;
+       state = FindDialogState(dialog)) {
+    if (GetMessageA(&msg, nullptr, 0, 0) == FALSE) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+// ---- Hooks of this area ----
+
+void TestHooks::SetCursorPosition(int x, int y) { injectedCursor = POINT{x, y}; }
+bool TestHooks::CursorHidden() { return cursorHidden; }
+bool TestHooks::ScreenSaverRunning() { return saverRunning; }
+
+void TestHooks::SetScreenSize(int width, int height) {
+  screenWidthOverride = width;
+  screenHeightOverride = height;
+}
+
+UINT TestHooks::DialogButtonState(HWND dialog, int id) {
+  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
+  return control != nullptr ? control->checkState : BST_UNCHECKED;
+}
+
+bool TestHooks::WindowEnabled(HWND window) {
+  Window* record = FindWindowRecord(window);
+  return record != nullptr && record->enabled;
+}
+
+void ResetUser() {
+  DestroyAllWindows();
+  windows.clear();
+  classes.clear();
+  classNames.clear();
+  postedMessages.clear();
+  quitPending = false;
+  quitCode = 0;
+  timers.clear();
+  foregroundWindow = nullptr;
+  injectedCursor = POINT{0, 0};
+  cursorHidden = false;
+  saverRunning = false;
+  screenWidthOverride = 0;
+  screenHeightOverride = 0;
+  headlessDeadline = 0;
+  terminationRequested = 0;
+}

@@ -1,0 +1,38 @@
+// What the window table (user.cpp) offers the other portable areas (GDI, X11 presenter, entry).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// Whether the handle names one of our own windows (not a foreign one).
+bool IsOwnWindow(HWND window);
+// Client size of an own window, or of a foreign window by id; false when there is none.
+bool WindowClientSize(HWND window, int* width, int* height);
+// The device context that gdi.cpp keeps for a window; when the window is destroyed, user.cpp
+// deletes a non-null one with DeleteDC.
+HDC* WindowDCSlot(HWND window);
+// A foreign parent vanished: its own children are destroyed (they get WM_DESTROY).
+void DestroyChildrenOfForeign(uint32_t foreignId);
+// Destroys every own top-level window: how SIGTERM and the headless time limit end the program.
+void DestroyAllWindows();
+// Headless runs end by themselves after this long (milliseconds from now; 0 means never).
+void SetHeadlessLimit(DWORD milliseconds);
+// SIGTERM and SIGINT end the program as a closed window would: teardown runs, then the loop ends.
+void InstallTerminationHandler();
+
+// ---- For dialogs.cpp: the dialog window of a modal dialog or message box ----
+struct DialogState {
+  DLGPROC procedure = nullptr;  // null for a message box, which only waits for a command
+  bool ended = false;
+  INT_PTR result = 0;
+};
+// An own window that routes its messages to the state's procedure.
+HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state);
+// A child control of a dialog with the given id.
+HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width,
+                         int height);
+DialogState* FindDialogState(HWND dialog);
+// Fetches and dispatches messages until the dialog ends or goes away; false when the quit
+// message came first (it is posted again, as a modal loop on Windows does).
+bool RunModalLoop(HWND dialog);

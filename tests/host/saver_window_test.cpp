@@ -1,0 +1,427 @@
+// The saver window: what its procedure does with each message in both modes, and the order of
+// effects of a whole run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/host_state.h"
+#include "host/saver_window.h"
+#include "platform/test_hooks.h"
+#include "tests/host/host_test_support.h"
+
+namespace {
+
+using TestHooks::LogKind;
+
+constexpr LPARAM kHelpPoint = 0x00280014;  // where a help request was made: x 20, y 40
+
+struct ProcRow {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  LRESULT result;
+  std::vector<std::string> traffic;
+};
+
+const std::vector<LogKind> kProcKinds = {LogKind::DefWindowProc, LogKind::PostMessage, LogKind::Sleep,
+                                         LogKind::SetCursor};
+
+// Full screen, while the saver runs: input and timers reach the scene, task switches are swallowed.
+const ProcRow kFullScreenRunning[] = {
+    {WM_SETTEXT, 0, 0, 0, {}},
+    {WM_PAINT, 0, 0, kSceneAnswer, {"SetCursor null", "SceneProc WM_PAINT"}},
+    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_HELP"}},
+    {WM_CONTEXTMENU, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_CONTEXTMENU"}},
+    {WM_KEYDOWN, 'A', 0, kSceneAnswer, {"SceneProc WM_KEYDOWN"}},
+    {WM_SYSKEYDOWN, 0x12, 0, kSceneAnswer, {"SceneProc WM_SYSKEYDOWN"}},
+    {WM_MOUSEMOVE, 0, 0x00050005, kSceneAnswer, {"SceneProc WM_MOUSEMOVE"}},
+    {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {"SceneProc WM_LBUTTONDOWN"}},
+    {WM_RBUTTONDOWN, 2, 0, kSceneAnswer, {"SceneProc WM_RBUTTONDOWN"}},
+    {WM_MBUTTONDOWN, 0x10, 0, kSceneAnswer, {"SceneProc WM_MBUTTONDOWN"}},
+    {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, 0, {}},
+    {WM_SYSCOMMAND, SC_PREVWINDOW, 0, 0, {}},
+    {WM_SYSCOMMAND, SC_SCREENSAVE, 0, 0, {}},
+    {WM_SYSCOMMAND, SC_NEXTWINDOW | 2, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_SYSCOMMAND, SC_SCREENSAVE | 0xF, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_SYSCOMMAND, 0xF060, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},  // SC_CLOSE
+    {WM_TIMER, 1, 0, kSceneAnswer, {"Sleep 0", "SceneProc WM_TIMER"}},
+    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
+    {WM_ERASEBKGND, 0, 0, kSceneAnswer, {"SceneProc WM_ERASEBKGND"}},
+    {WM_SETCURSOR, 0, 0, kSceneAnswer, {"SceneProc WM_SETCURSOR"}},
+    {WM_APP, 0, 0, kSceneAnswer, {"SceneProc WM_APP"}},
+};
+
+// Full screen, once closing is approved: no frame, and input and paint go to the system only.
+const ProcRow kFullScreenClosing[] = {
+    {WM_SETTEXT, 0, 0, 0, {}},
+    {WM_PAINT, 0, 0, 0, {"DefWindowProc WM_PAINT"}},
+    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_HELP"}},
+    {WM_KEYDOWN, 'A', 0, 0, {"DefWindowProc WM_KEYDOWN"}},
+    {WM_SYSKEYDOWN, 0x12, 0, 0, {"DefWindowProc WM_SYSKEYDOWN"}},
+    {WM_MOUSEMOVE, 0, 0, 0, {"DefWindowProc WM_MOUSEMOVE"}},
+    {WM_LBUTTONDOWN, 1, 0, 0, {"DefWindowProc WM_LBUTTONDOWN"}},
+    {WM_RBUTTONDOWN, 2, 0, 0, {"DefWindowProc WM_RBUTTONDOWN"}},
+    {WM_MBUTTONDOWN, 0x10, 0, 0, {"DefWindowProc WM_MBUTTONDOWN"}},
+    {WM_SYSCOMMAND, SC_PREVWINDOW, 0, 0, {}},
+    {WM_TIMER, 1, 0, 0, {}},
+    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
+};
+
+// Preview, while the saver runs: help goes to the settings page that holds the preview, and
+// nothing is swallowed or hidden.
+const ProcRow kPreviewRunning[] = {
+    {WM_SETTEXT, 0, 0, 0, {}},
+    {WM_PAINT, 0, 0, kSceneAnswer, {"SceneProc WM_PAINT"}},
+    {WM_HELP, 0, kHelpPoint, 1, {"PostMessage parent WM_HELP parent 2621460"}},
+    {WM_CONTEXTMENU, 0, kHelpPoint, 1, {"PostMessage parent WM_CONTEXTMENU parent 2621460"}},
+    {WM_KEYDOWN, 'A', 0, kSceneAnswer, {"SceneProc WM_KEYDOWN"}},
+    {WM_MOUSEMOVE, 0, 0, kSceneAnswer, {"SceneProc WM_MOUSEMOVE"}},
+    {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {"SceneProc WM_LBUTTONDOWN"}},
+    {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_SYSCOMMAND, SC_PREVWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_SYSCOMMAND, SC_SCREENSAVE, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_TIMER, 1, 0, kSceneAnswer, {"Sleep 0", "SceneProc WM_TIMER"}},
+    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
+};
+
+// Preview, once closing is approved (the flag is process-wide): the same stops as full screen.
+const ProcRow kPreviewClosing[] = {
+    {WM_SETTEXT, 0, 0, 0, {}},
+    {WM_PAINT, 0, 0, 0, {"DefWindowProc WM_PAINT"}},
+    {WM_HELP, 0, kHelpPoint, 1, {"PostMessage parent WM_HELP parent 2621460"}},
+    {WM_KEYDOWN, 'A', 0, 0, {"DefWindowProc WM_KEYDOWN"}},
+    {WM_MOUSEMOVE, 0, 0, 0, {"DefWindowProc WM_MOUSEMOVE"}},
+    {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
+    {WM_TIMER, 1, 0, 0, {}},
+};
+
+class SaverWindowProcTest : public HostTest {
+ protected:
+  // A saver window made the way RunSaver makes it, without running its loop.
+  HWND MakeSaverWindow(HWND parent) {
+    hostState.previewMode = parent != nullptr;
+    WNDCLASSA saverClass{};
+    saverClass.lpfnWndProc = SaverWindowProc;
+    saverClass.lpszClassName = kSaverClassName;
+    RegisterClassA(&saverClass);
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_POPUP | WS_VISIBLE;
+    HWND window = CreateWindowExA(0, kSaverClassName, parent ? kPreviewTitle : kFullScreenTitle, style, 0, 0, 160,
+                                  120, parent, nullptr, nullptr, nullptr);
+    NameWindow(window, "saver");
+    return window;
+  }
+
+  void RunRows(HWND window, const ProcRow* rows, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      const ProcRow& row = rows[i];
+      SCOPED_TRACE("row " + std::to_string(i) + ": " + MessageName(row.message) + " wParam " +
+                   std::to_string(row.wParam));
+      TestHooks::ClearCallLog();
+      sceneDouble.calls.clear();
+      LRESULT result = SaverWindowProc(window, row.message, row.wParam, row.lParam);
+      EXPECT_EQ(row.result, result);
+      EXPECT_EQ(row.traffic, Traffic(kProcKinds));
+      for (const SceneCall& call : sceneDouble.calls) {
+        EXPECT_EQ(window, call.window);
+        EXPECT_EQ(row.wParam, call.wParam);  // handed on unchanged
+        EXPECT_EQ(row.lParam, call.lParam);
+      }
+    }
+  }
+};
+
+TEST_F(SaverWindowProcTest, FullScreenWhileRunning) {
+  HWND window = MakeSaverWindow(nullptr);
+  RunRows(window, kFullScreenRunning, std::size(kFullScreenRunning));
+}
+
+TEST_F(SaverWindowProcTest, FullScreenOnceClosingIsApproved) {
+  HWND window = MakeSaverWindow(nullptr);
+  hostState.closeApproved = true;
+  RunRows(window, kFullScreenClosing, std::size(kFullScreenClosing));
+}
+
+TEST_F(SaverWindowProcTest, PreviewWhileRunning) {
+  HWND parent = MakeTestWindow("Display Properties");
+  NameWindow(parent, "parent");
+  HWND window = MakeSaverWindow(parent);
+  RunRows(window, kPreviewRunning, std::size(kPreviewRunning));
+}
+
+TEST_F(SaverWindowProcTest, PreviewOnceClosingIsApproved) {
+  HWND parent = MakeTestWindow("Display Properties");
+  NameWindow(parent, "parent");
+  HWND window = MakeSaverWindow(parent);
+  hostState.closeApproved = true;
+  RunRows(window, kPreviewClosing, std::size(kPreviewClosing));
+}
+
+TEST_F(SaverWindowProcTest, CreationAnchorsThePointerAndHidesItOnlyFullScreen) {
+  TestHooks::SetCursorPosition(300, 200);
+  MakeSaverWindow(nullptr);
+  EXPECT_EQ(300, hostState.cursorAnchor.x);
+  EXPECT_EQ(200, hostState.cursorAnchor.y);
+  EXPECT_TRUE(TestHooks::CursorHidden());
+  ASSERT_FALSE(sceneDouble.calls.empty());
+  EXPECT_EQ(static_cast<UINT>(WM_CREATE), sceneDouble.calls.front().message);
+  // The anchor is taken before the scene starts its work.
+  std::vector<std::string> traffic = Traffic({LogKind::SetCursor});
+  ASSERT_GE(traffic.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>({"SetCursor null", "SceneProc WM_CREATE"}),
+            std::vector<std::string>(traffic.begin(), traffic.begin() + 2));
+}
+
+TEST_F(SaverWindowProcTest, PreviewCreationLeavesThePointerVisible) {
+  HWND parent = MakeTestWindow("Display Properties");
+  TestHooks::SetCursorPosition(17, 23);
+  TestHooks::ClearCallLog();
+  MakeSaverWindow(parent);
+  EXPECT_EQ(17, hostState.cursorAnchor.x);
+  EXPECT_EQ(23, hostState.cursorAnchor.y);
+  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetCursor).empty());
+}
+
+// A stand-in for the input-method library's entry: records what it was asked.
+struct ImeCall {
+  HWND window;
+  HANDLE context;
+};
+std::vector<ImeCall> imeCalls;
+HANDLE const kAttachedContext = reinterpret_cast<HANDLE>(0x1CE);
+HANDLE imeAnswer = kAttachedContext;
+
+HANDLE WINAPI FakeImmAssociateContext(HWND window, HANDLE context) {
+  imeCalls.push_back({window, context});
+  return imeAnswer;
+}
+
+TEST_F(SaverWindowProcTest, InputMethodIsDetachedOnCreationAndRestoredOnDestruction) {
+  imeCalls.clear();
+  imeAnswer = kAttachedContext;
+  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  HMODULE imm = LoadLibraryA("IMM32.DLL");  // loaded by someone else before the saver starts
+  ASSERT_NE(nullptr, imm);
+  HWND window = MakeSaverWindow(nullptr);
+  EXPECT_EQ(imm, hostState.imeLibrary);
+  ASSERT_EQ(1u, imeCalls.size());
+  EXPECT_EQ(window, imeCalls[0].window);
+  EXPECT_EQ(nullptr, imeCalls[0].context);
+  EXPECT_EQ(kAttachedContext, hostState.savedImeContext);
+
+  DestroyWindow(window);
+  ASSERT_EQ(2u, imeCalls.size());
+  EXPECT_EQ(window, imeCalls[1].window);
+  EXPECT_EQ(kAttachedContext, imeCalls[1].context);
+  FreeLibrary(imm);
+}
+
+TEST_F(SaverWindowProcTest, NoContextToRestoreMeansNoSecondCall) {
+  imeCalls.clear();
+  imeAnswer = nullptr;
+  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  HMODULE imm = LoadLibraryA("IMM32.DLL");
+  HWND window = MakeSaverWindow(nullptr);
+  DestroyWindow(window);
+  EXPECT_EQ(1u, imeCalls.size());
+  FreeLibrary(imm);
+}
+
+TEST_F(SaverWindowProcTest, InputMethodLibraryIsNeverLoadedForTheSaver) {
+  imeCalls.clear();
+  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  HWND window = MakeSaverWindow(nullptr);
+  DestroyWindow(window);
+  EXPECT_TRUE(imeCalls.empty());
+  EXPECT_EQ(nullptr, hostState.imeLibrary);
+  EXPECT_TRUE(TestHooks::CallLogOf(LogKind::LoadLibrary).empty());
+}
+
+TEST_F(SaverWindowProcTest, DestructionPostsTheQuitMessageBeforeTheSceneReleases) {
+  HWND window = MakeSaverWindow(nullptr);
+  sceneDouble.calls.clear();
+  DestroyWindow(window);
+  ASSERT_FALSE(sceneDouble.calls.empty());
+  EXPECT_EQ(static_cast<UINT>(WM_DESTROY), sceneDouble.calls.back().message);
+  MSG quit{};
+  ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(0u, quit.wParam);
+}
+
+// ---- Whole runs ----
+
+const std::vector<LogKind> kRunKinds = {LogKind::RegOpenKey,    LogKind::LoadLibrary,   LogKind::FreeLibrary,
+                                        LogKind::SystemParametersInfo, LogKind::RegisterClass,
+                                        LogKind::CreateWindow,  LogKind::SetForegroundWindow,
+                                        LogKind::DestroyWindow};
+
+BOOL WINAPI AlwaysAllow(HWND) { return TRUE; }
+
+void CloseAtOnce(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+
+class RunSaverTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    sceneDouble.handOnToDefault = true;
+    sceneDouble.onCreate = CloseAtOnce;
+  }
+
+  // The Windows 95 platform with protection on and a system component that verifies.
+  void TurnProtectionOn() {
+    hostState.win95Platform = true;
+    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
+    TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", AlwaysAllow)});
+  }
+
+  // The traffic with the created saver window named, once it is known.
+  std::vector<std::string> RunTraffic() {
+    std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
+    for (const TestHooks::LoggedCall& call : created) {
+      if (call.text == kSaverClassName) NameWindow(reinterpret_cast<HWND>(call.args[0]), "saver");
+    }
+    std::vector<std::string> lines;
+    for (const std::string& line : Traffic(kRunKinds)) {
+      if (line.rfind("SceneProc", 0) != 0) lines.push_back(line);
+    }
+    return lines;
+  }
+};
+
+TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterTheLoop) {
+  TurnProtectionOn();
+  EXPECT_EQ(0, RunSaver(nullptr));
+  std::vector<std::string> expected = {
+      "RegOpenKey Control Panel\\Desktop",
+      "LoadLibrary PASSWORD.CPL",
+      "SystemParametersInfo 97 1",
+      "RegisterClass WindowsScreenSaverClass",
+      "CreateWindow WindowsScreenSaverClass parent null",
+      "SetForegroundWindow saver",
+      "DestroyWindow saver",
+      "FreeLibrary",
+      "SystemParametersInfo 97 0",
+  };
+  EXPECT_EQ(expected, RunTraffic());
+  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_EQ(nullptr, hostState.passwordLibrary);
+  EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Window));
+  EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Module));
+  EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Key));
+}
+
+TEST_F(RunSaverTest, FullScreenWindowCoversTheScreenOnTop) {
+  TestHooks::SetScreenSize(800, 600);
+  EXPECT_EQ(0, RunSaver(nullptr));
+  std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
+  ASSERT_EQ(1u, created.size());
+  EXPECT_EQ(0x96000000, static_cast<uint32_t>(created[0].args[1]));
+  EXPECT_EQ(static_cast<intptr_t>(WS_EX_TOPMOST), created[0].args[2]);
+  EXPECT_FALSE(hostState.previewMode);
+}
+
+TEST_F(RunSaverTest, PreviewNeverTouchesThePasswordSupport) {
+  TurnProtectionOn();
+  HWND parent = MakeTestWindow("Display Properties");
+  NameWindow(parent, "parent");
+  TestHooks::ClearCallLog();
+  EXPECT_EQ(0, RunSaver(parent));
+  std::vector<std::string> expected = {
+      "RegisterClass WindowsScreenSaverClass",
+      "CreateWindow WindowsScreenSaverClass parent parent",
+      "DestroyWindow saver",
+  };
+  EXPECT_EQ(expected, RunTraffic());
+  EXPECT_TRUE(hostState.previewMode);
+  std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
+  ASSERT_EQ(1u, created.size());
+  EXPECT_EQ(0x52000000, static_cast<uint32_t>(created[0].args[1]));
+  EXPECT_EQ(0, created[0].args[2]);
+  EXPECT_TRUE(IsWindow(parent));
+}
+
+TEST_F(RunSaverTest, PreviewTakesTheParentsClientSize) {
+  HWND parent = MakeTestWindow("Display Properties");
+  int width = -1;
+  int height = -1;
+  sceneDouble.onCreate = [](HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    PostMessageA(window, WM_USER, static_cast<WPARAM>(client.right), client.bottom);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(0, RunSaver(parent));
+  for (const SceneCall& call : sceneDouble.calls) {
+    if (call.message == WM_USER) {
+      width = static_cast<int>(call.wParam);
+      height = static_cast<int>(call.lParam);
+    }
+  }
+  EXPECT_EQ(320, width);
+  EXPECT_EQ(240, height);
+}
+
+TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) {
+  TurnProtectionOn();
+  WNDCLASSA firstClass{};
+  firstClass.lpfnWndProc = TestWindowProc;
+  firstClass.lpszClassName = kSaverClassName;
+  RegisterClassA(&firstClass);
+  HWND first = CreateWindowExA(0, kSaverClassName, kFullScreenTitle, WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+  NameWindow(first, "first saver");
+  TestHooks::ClearCallLog();
+  EXPECT_EQ(0, RunSaver(nullptr));
+  EXPECT_EQ(std::vector<std::string>({"SetForegroundWindow first saver"}), RunTraffic());
+  EXPECT_TRUE(sceneDouble.calls.empty());
+  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+}
+
+TEST_F(RunSaverTest, AWindowOfTheClassWithAnotherTitleIsNoRunningSaver) {
+  WNDCLASSA otherClass{};
+  otherClass.lpfnWndProc = TestWindowProc;
+  otherClass.lpszClassName = kSaverClassName;
+  RegisterClassA(&otherClass);
+  CreateWindowExA(0, kSaverClassName, kPreviewTitle, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  TestHooks::ClearCallLog();
+  RunSaver(nullptr);
+  EXPECT_EQ(1u, TestHooks::CallLogOf(LogKind::RegisterClass).size());
+}
+
+TEST_F(RunSaverTest, FailedRegistrationStillUnloadsThePasswordSupport) {
+  TurnProtectionOn();
+  TestHooks::FailCall(TestHooks::Call::RegisterClass);
+  EXPECT_EQ(-1, RunSaver(nullptr));
+  std::vector<std::string> expected = {
+      "RegOpenKey Control Panel\\Desktop",
+      "LoadLibrary PASSWORD.CPL",
+      "SystemParametersInfo 97 1",
+      "RegisterClass WindowsScreenSaverClass",
+      "FreeLibrary",
+      "SystemParametersInfo 97 0",
+  };
+  EXPECT_EQ(expected, RunTraffic());
+  EXPECT_EQ(nullptr, hostState.saverWindow);
+}
+
+TEST_F(RunSaverTest, FailedCreationStillUnloadsThePasswordSupport) {
+  TurnProtectionOn();
+  TestHooks::FailCall(TestHooks::Call::CreateWindow);
+  EXPECT_EQ(-1, RunSaver(nullptr));
+  std::vector<std::string> lines = RunTraffic();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ("FreeLibrary", lines[lines.size() - 2]);
+  EXPECT_EQ("SystemParametersInfo 97 0", lines.back());
+  EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetForegroundWindow).empty());
+  EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Module));
+}
+
+TEST_F(RunSaverTest, FailedPreviewCreationReturnsMinusOne) {
+  HWND parent = MakeTestWindow("Display Properties");
+  TestHooks::FailCall(TestHooks::Call::CreateWindow);
+  EXPECT_EQ(-1, RunSaver(parent));
+  EXPECT_TRUE(sceneDouble.calls.empty());
+}
+
+}  // namespace
