@@ -1,0 +1,45 @@
+// Test hooks that read the software GDI: pixels of surfaces and what a device context holds.
+#include "platform/portable/gdi_internal.h"
+#include "platform/portable/window_table.h"
+#include "platform/test_hooks.h"
+
+namespace {
+
+HDC WindowDc(HWND window) {
+  HDC* slot = IsOwnWindow(window) ? WindowDCSlot(window) : nullptr;
+  return slot != nullptr ? *slot : nullptr;
+}
+
+}  // namespace
+
+namespace TestHooks {
+
+uint32_t PixelAt(HDC dc, int x, int y) {
+  Surface surface;
+  if (!DcSurface(dc, &surface) || x < 0 || y < 0 || x >= surface.width || y >= surface.height) return kNoPixel;
+  return surface.pixels[static_cast<size_t>(y) * static_cast<size_t>(surface.stride) + static_cast<size_t>(x)];
+}
+
+uint32_t WindowPixelAt(HWND window, int x, int y) { return PixelAt(WindowDc(window), x, y); }
+
+Pixels DcPixels(HDC dc) {
+  Pixels copy;
+  Surface surface;
+  if (!DcSurface(dc, &surface)) return copy;
+  copy.width = surface.width;
+  copy.height = surface.height;
+  for (int y = 0; y < surface.height; ++y) {
+    const uint32_t* row = surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride);
+    copy.data.insert(copy.data.end(), row, row + surface.width);
+  }
+  return copy;
+}
+
+Pixels WindowPixels(HWND window) { return DcPixels(WindowDc(window)); }
+
+HGDIOBJ SelectedBitmap(HDC dc) { return DcSelectedBitmap(dc); }
+HGDIOBJ SelectedBrush(HDC dc) { return DcSelectedBrush(dc); }
+HGDIOBJ SelectedPen(HDC dc) { return DcSelectedPen(dc); }
+HPALETTE SelectedPalette(HDC dc) { return DcSelectedPalette(dc); }
+
+}  // namespace TestHooks
