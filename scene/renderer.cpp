@@ -23,19 +23,12 @@ Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, cons
                 Saturate(int64_t{turned.z} + offset.z)};
 }
 
-// Screen position of a point in front of the viewer (z < 0): +x right of the centre, +y above it.
-POINT Project(const Vertex& point) {
-  int64_t x = int64_t{point.x} * kFocalLength / point.z;
-  int64_t y = int64_t{point.y} * kFocalLength / point.z;
-  return POINT{Saturate(scene.centreX - x), Saturate(y + scene.centreY)};
-}
-
 // Projects every vertex of face into points; false when one is at or behind the viewer.
 bool ProjectFace(const Face& face, const Vertex& position, int32_t angleIndex, AxisCode axis, POINT* points) {
   for (int32_t j = 0; j < face.vertexCount; ++j) {
     Vertex placed = TurnAndPlace(face.vertices[j], angleIndex, axis, position);
     if (placed.z >= 0) return false;
-    points[j] = Project(placed);
+    points[j] = ProjectToScreen(placed);
   }
   return true;
 }
@@ -55,7 +48,31 @@ bool Drawable(const Face& face) {
   return face.vertices != nullptr && face.vertexCount > 0 && face.vertexCount <= kMaxFaceVertices;
 }
 
+constexpr int32_t kGridStep = 500;       // the grid's spacing in model units
+constexpr int32_t kGridDistance = 3000;  // how far the turned grid is pushed from the viewer
+
 }  // namespace
+
+// The frame angle is the angle index itself here: a turn by frameAngle degrees, not frameAngle - 1.
+void LayOutInstances(int32_t frameAngle, DepthRecord (&instances)[kInstanceCount]) {
+  int32_t slot = 0;
+  for (int32_t gx = -kGridStep; gx <= kGridStep; gx += kGridStep) {
+    for (int32_t gy = -kGridStep; gy <= kGridStep; gy += kGridStep) {
+      DepthRecord& instance = instances[slot];
+      instance.index = slot++;
+      instance.position = Vertex{gx, gy, 0};
+      RotatePoint(instance.position, frameAngle, kAxisZ);
+      RotatePoint(instance.position, frameAngle, kAxisX);
+      instance.position.z -= kGridDistance;
+    }
+  }
+}
+
+POINT ProjectToScreen(const Vertex& point) {
+  int64_t x = int64_t{point.x} * kFocalLength / point.z;
+  int64_t y = int64_t{point.y} * kFocalLength / point.z;
+  return POINT{Saturate(scene.centreX - x), Saturate(y + scene.centreY)};
+}
 
 void RotateObject(Object& object, int32_t angle, AxisCode axis) {
   if (object.faces == nullptr) return;

@@ -12,6 +12,16 @@ constexpr int32_t kObjectAngleOffset = 359;
 // x and y are multiplied by 1,024 (a left shift by 10) before the perspective division.
 constexpr int32_t kFocalLength = 1024;
 
+constexpr int32_t kInstanceCount = 9;
+
+// The nine Instances of one frame, slot by slot: the 3x3 grid (spacing 500) turned as a whole by
+// frameAngle degrees about z and then x, then pushed 3000 units away from the viewer.
+void LayOutInstances(int32_t frameAngle, DepthRecord (&instances)[kInstanceCount]);
+
+// Screen position of a point in front of the viewer (z < 0) about (scene.centreX, scene.centreY):
+// +x lands right of the centre, +y above it; the focal length is 1,024 pixels.
+POINT ProjectToScreen(const Vertex& point);
+
 // Turns every centroid and vertex of the Object in place by angle (degrees) about axis.
 void RotateObject(Object& object, int32_t angle, AxisCode axis);
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "geometry/depth_order.h"
-#include "geometry/rotation.h"
 #include "geometry/trig_tables.h"
 #include "host/default_handler.h"
 #include "scene/colour_table.h"
@@ -25,9 +24,6 @@ constexpr UINT_PTR kAnimationTimer = 1;
 constexpr UINT kFramePeriodMs = 50;
 constexpr int32_t kDegreesPerFrame = 2;
 constexpr int32_t kFrameAngleWrap = 359;  // above 359 the angle drops by 359, not 360
-constexpr int32_t kGridStep = 500;        // the 3x3 grid's spacing in model units
-constexpr int32_t kGridDistance = 3000;   // how far the turned grid is pushed from the viewer
-constexpr int32_t kInstanceCount = 9;
 constexpr int32_t kPoseAngle = -60;  // degrees about z, turned with index 299: -61 degrees
 constexpr UINT kWindowsDirectoryChars = 1024;
 constexpr const char kObjectFileFormat[] = "%s\\Cube.dat";
@@ -80,26 +76,10 @@ void AdvanceFrameAngle() {
   if (scene.frameAngle > kFrameAngleWrap) scene.frameAngle -= kFrameAngleWrap;
 }
 
-// The nine Instances on the grid, turned as a whole about z and then x, pushed away from the
-// viewer. The frame angle is the angle index itself here: a turn by frameAngle degrees.
-void LayOutInstances(DepthRecord* instances) {
-  int32_t slot = 0;
-  for (int32_t gx = -kGridStep; gx <= kGridStep; gx += kGridStep) {
-    for (int32_t gy = -kGridStep; gy <= kGridStep; gy += kGridStep) {
-      DepthRecord& instance = instances[slot];
-      instance.index = slot++;
-      instance.position = Vertex{gx, gy, 0};
-      RotatePoint(instance.position, scene.frameAngle, kAxisZ);
-      RotatePoint(instance.position, scene.frameAngle, kAxisX);
-      instance.position.z -= kGridDistance;
-    }
-  }
-}
-
 void ComposeFrame() {
   FillRect(scene.backDC, &scene.clientRect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   DepthRecord instances[kInstanceCount];
-  LayOutInstances(instances);
+  LayOutInstances(scene.frameAngle, instances);
   SortByDepth(instances, kInstanceCount);
   for (const DepthRecord& instance : instances) {
     DrawInstance(scene.backDC, scene.sceneObject, instance.position, scene.frameAngle, kAxisY);
