@@ -96,15 +96,11 @@ std::string DriveFolder() {
       folder = std::string(home != nullptr ? home : ".") + "/.local/share/cubrix/drive_c";
     }
   }
-  MakeFolders(folder);
+  MakeFolders(folder + "/windows");  // the drive always holds its Windows directory
   return folder;
 }
 
-std::string WindowsFolder() {
-  std::string folder = DriveFolder() + "/windows";
-  MakeFolders(folder);
-  return folder;
-}
+std::string WindowsFolder() { return DriveFolder() + "/windows"; }
 
 std::string HostPath(const char* windowsPath) {
   std::string path(windowsPath);
@@ -140,6 +136,9 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
 
 void ResetFiles() { driveOverride.clear(); }
 
-void TestHooks::SetDriveFolder(const std::string& path) { driveOverride = path; }
+void TestHooks::SetDriveFolder(const std::string& path) {
+  driveOverride = path;
+  ::DriveFolder();
+}
 
 std::string TestHooks::DriveFolder() { return ::DriveFolder(); }

@@ -1,0 +1,454 @@
+// Tests of the portable window manager: message order, re-entrancy, timers, destruction, queries.
+#include <signal.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/portable/window_table.h"
+#include "platform/win32.h"
+#include "tests/platform/platform_fixture.h"
+
+using TestHooks::Call;
+using TestHooks::HandleKind;
+using TestHooks::LogKind;
+
+namespace {
+
+// ---- Message sequences, as data ----
+
+enum Flag { kSent, kPosted, kDefault };
+struct Row {
+  UINT message;
+  Flag flag;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+const char* FlagName(Flag flag) { return flag == kSent ? "sent" : flag == kPosted ? "posted" : "defwinproc"; }
+
+std::string Describe(const std::vector<Row>& rows) {
+  std::string text;
+  for (const Row& row : rows) {
+    text += "  {0x" + std::to_string(row.message) + " " + FlagName(row.flag) + " w=" + std::to_string(row.wParam) +
+            " l=" + std::to_string(row.lParam) + "}\n";
+  }
+  return text;
+}
+
+// What reached one window since the log was cleared, read from the call log.
+std::vector<Row> SequenceOf(HWND window) {
+  std::vector<Row> rows;
+  for (const TestHooks::LoggedCall& call : TestHooks::CallLog()) {
+    Flag flag;
+    if (call.kind == LogKind::SendMessage) {
+      flag = kSent;
+    } else if (call.kind == LogKind::DispatchMessage) {
+      flag = kPosted;
+    } else if (call.kind == LogKind::DefWindowProc) {
+      flag = kDefault;
+    } else {
+      continue;
+    }
+    if (call.args[0] != reinterpret_cast<intptr_t>(window)) continue;
+    rows.push_back(Row{static_cast<UINT>(call.args[1]), flag, static_cast<WPARAM>(call.args[2]), call.args[3]});
+  }
+  return rows;
+}
+
+void ExpectSequence(HWND window, const std::vector<Row>& expected) {
+  std::vector<Row> actual = SequenceOf(window);
+  bool same = actual.size() == expected.size();
+  for (size_t i = 0; same && i < actual.size(); ++i) {
+    same = actual[i].message == expected[i].message && actual[i].flag == expected[i].flag &&
+           actual[i].wParam == expected[i].wParam && actual[i].lParam == expected[i].lParam;
+  }
+  EXPECT_TRUE(same) << "expected:\n" << Describe(expected) << "actual:\n" << Describe(actual);
+}
+
+// ---- A window whose behaviour each test sets ----
+
+std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)> behaviour;
+
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (behaviour) return behaviour(window, message, wParam, lParam);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class UserTest : public PlatformTest {
+ protected:
+  void SetUp() override {
+    PlatformTest::SetUp();
+    behaviour = nullptr;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = TestWindowProc;
+    windowClass.lpszClassName = "TestClass";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+  }
+  void TearDown() override {
+    behaviour = nullptr;
+    PlatformTest::TearDown();
+  }
+  HWND Create(DWORD style = WS_POPUP, HWND parent = nullptr, const char* title = "Test") {
+    return CreateWindowExA(0, "TestClass", title, style, 0, 0, 640, 480, parent, nullptr, nullptr, nullptr);
+  }
+  // Dispatches whatever is pending now, without waiting.
+  void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+};
+
+// Creating a visible window: WM_CREATE and WM_SHOWWINDOW are sent before CreateWindowExA
+// returns; the first WM_PAINT waits in the queue.
+const std::vector<Row> kCreateVisibleSequence = {
+    {WM_CREATE, kSent, 0, 0},        {WM_CREATE, kDefault, 0, 0},
+    {WM_SHOWWINDOW, kSent, 1, 0},    {WM_SHOWWINDOW, kDefault, 1, 0},
+    {WM_PAINT, kPosted, 0, 0},       {WM_PAINT, kDefault, 0, 0},
+};
+
+TEST_F(UserTest, CreatingAVisibleWindow) {
+  HWND window = Create(WS_POPUP | WS_VISIBLE);
+  ASSERT_NE(window, nullptr);
+  Pump();
+  ExpectSequence(window, kCreateVisibleSequence);
+}
+
+// A posted WM_CLOSE reaching the default procedure: the window is destroyed at once.
+const std::vector<Row> kCloseSequence = {
+    {WM_CLOSE, kPosted, 0, 0},
+    {WM_CLOSE, kDefault, 0, 0},
+    {WM_DESTROY, kSent, 0, 0},
+    {WM_DESTROY, kDefault, 0, 0},
+};
+
+TEST_F(UserTest, DefaultProcedureDestroysOnCloseAndTheLoopEndsWithTheQuitValue) {
+  behaviour = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(3);
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND window = Create();
+  TestHooks::ClearCallLog();
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(msg.wParam, 3u);
+  EXPECT_FALSE(IsWindow(window));
+  ExpectSequence(window, kCloseSequence);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 0);
+}
+
+// SendMessageA from inside a window procedure runs the nested message to its end first.
+const std::vector<Row> kNestedSendSequence = {
+    {WM_USER, kSent, 1, 0},
+    {WM_USER + 1, kSent, 2, 0},
+    {WM_USER + 1, kDefault, 2, 0},
+    {WM_USER, kDefault, 1, 0},
+};
+
+TEST_F(UserTest, SendMessageIsImmediateAndReentrant) {
+  behaviour = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message == WM_USER) {
+      LRESULT inner = SendMessageA(window, WM_USER + 1, 2, 0);
+      DefWindowProcA(window, message, wParam, lParam);
+      return inner + 10;
+    }
+    if (message == WM_USER + 1) {
+      DefWindowProcA(window, message, wParam, lParam);
+      return 5;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND window = Create();
+  TestHooks::ClearCallLog();
+  EXPECT_EQ(SendMessageA(window, WM_USER, 1, 0), 15);
+  ExpectSequence(window, kNestedSendSequence);
+  EXPECT_EQ(SendMessageA(nullptr, WM_USER, 0, 0), 0);
+}
+
+// A procedure that runs its own message loop inside a sent message (as a password dialog does)
+// still gets posted and timer messages meanwhile.
+const std::vector<Row> kNestedLoopSequence = {
+    {WM_APP, kSent, 0, 0},
+    {WM_USER, kPosted, 0, 0},
+    {WM_TIMER, kPosted, 9, 0},
+    {WM_USER + 2, kPosted, 0, 0},
+};
+
+TEST_F(UserTest, NestedMessageLoopInsideSendMessage) {
+  behaviour = [](HWND window, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message != WM_APP) return 0;
+    PostMessageA(window, WM_USER, 0, 0);
+    SetTimer(window, 9, 100, nullptr);
+    MSG msg;
+    for (bool done = false; !done && GetMessageA(&msg, nullptr, 0, 0);) {
+      DispatchMessageA(&msg);
+      if (msg.message == WM_TIMER) {
+        KillTimer(window, 9);
+        PostMessageA(window, WM_USER + 2, 0, 0);
+      }
+      done = msg.message == WM_USER + 2;
+    }
+    return 1;
+  };
+  HWND window = Create();
+  TestHooks::ClearCallLog();
+  EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 1);
+  ExpectSequence(window, kNestedLoopSequence);
+  EXPECT_EQ(GetTickCount(), 1100u);  // the virtual clock jumped to the timer
+}
+
+TEST_F(UserTest, PeekTakesOneMessageOfTheWindowAndRangeInOrder) {
+  HWND first = Create();
+  HWND second = Create();
+  PostMessageA(first, WM_USER, 1, 0);
+  PostMessageA(second, WM_USER, 2, 0);
+  PostMessageA(first, WM_TIMER, 3, 0);
+  PostMessageA(first, WM_USER, 4, 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, second, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.wParam, 2u);
+  ASSERT_TRUE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE | PM_NOYIELD));
+  EXPECT_FALSE(PeekMessageA(&msg, second, 0, 0, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, first, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+  EXPECT_FALSE(PeekMessageA(&msg, first, WM_TIMER, WM_TIMER, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 1u);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 4u);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(UserTest, PostingToNoWindowFailsAndIsLogged) {
+  auto bogus = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20FFFFF0u));
+  EXPECT_FALSE(PostMessageA(bogus, WM_CLOSE, 0, 0));
+  auto posts = TestHooks::CallLogOf(LogKind::PostMessage);
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].args[1], WM_CLOSE);
+}
+
+TEST_F(UserTest, QuitComesAfterPostedMessagesAndBeforeTimers) {
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  TestHooks::AdvanceClock(60);
+  PostQuitMessage(0);
+  PostMessageA(window, WM_USER, 0, 0);
+  MSG msg;
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+  EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+}
+
+TEST_F(UserTest, TimerFiresWhenDueAndOnlyWhenNothingElseWaits) {
+  HWND window = Create();
+  EXPECT_EQ(SetTimer(window, 1, 50, nullptr), 1u);
+  MSG msg;
+  TestHooks::AdvanceClock(49);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+  TestHooks::AdvanceClock(1);
+  PostMessageA(window, WM_USER, 0, 0);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(msg.hwnd, window);
+  EXPECT_EQ(msg.wParam, 1u);
+  EXPECT_EQ(msg.time, 1050u);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(UserTest, OverdueTimerGivesOneMessageNotAPile) {
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  TestHooks::AdvanceClock(500);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  TestHooks::AdvanceClock(50);
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(UserTest, PeekWithoutRemoveLeavesTheTimerPending) {
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  TestHooks::AdvanceClock(50);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+  EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
+  EXPECT_FALSE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
+}
+
+TEST_F(UserTest, GetMessageWaitsForTheNextTimerOnTheVirtualClock) {
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  SetTimer(window, 2, 0, nullptr);  // raised to the 10 ms minimum
+  MSG msg;
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.wParam, 2u);
+  EXPECT_EQ(GetTickCount(), 1010u);
+  EXPECT_TRUE(KillTimer(window, 2));
+  EXPECT_FALSE(KillTimer(window, 2));
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(msg.wParam, 1u);
+  EXPECT_EQ(GetTickCount(), 1050u);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Timer), 1);
+  SetTimer(window, 1, 20, nullptr);  // the same timer again: replaced, not added
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Timer), 1);
+  ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(GetTickCount(), 1070u);
+}
+
+TEST_F(UserTest, TimersOfAWindowGoWithIt) {
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  PostMessageA(window, WM_USER, 0, 0);
+  EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20FFFFF0u)), 1, 50, nullptr), 0u);
+  TestHooks::FailCall(Call::SetTimer);
+  EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 0u);
+  DestroyWindow(window);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Timer), 0);
+  TestHooks::AdvanceClock(100);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+// Destroying a parent: WM_DESTROY reaches the parent first, then its child.
+TEST_F(UserTest, DestroyingAParentDestroysItsChildrenAfterIt) {
+  std::vector<HWND> destroyed;
+  behaviour = [&destroyed](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) destroyed.push_back(window);
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND parent = Create();
+  HWND child = Create(WS_CHILD | WS_VISIBLE, parent, "Preview");
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(GetParent(child), parent);
+  EXPECT_EQ(GetParent(parent), nullptr);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 2);
+  EXPECT_TRUE(DestroyWindow(parent));
+  EXPECT_EQ(destroyed, (std::vector<HWND>{parent, child}));
+  EXPECT_FALSE(IsWindow(child));
+  EXPECT_FALSE(DestroyWindow(parent));
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 0);
+}
+
+TEST_F(UserTest, DestroyWindowInsideWmDestroyIsRefused) {
+  BOOL nested = TRUE;
+  behaviour = [&nested](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) nested = DestroyWindow(window);
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND window = Create();
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(nested);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 0);
+}
+
+TEST_F(UserTest, CreationFailures) {
+  behaviour = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message == WM_CREATE) return -1;
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  EXPECT_EQ(Create(), nullptr);  // WM_CREATE refused it
+  behaviour = nullptr;
+  EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(Create(WS_CHILD), nullptr);  // a child needs a parent
+  EXPECT_EQ(Create(WS_CHILD, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20FFFFF0u))), nullptr);
+  TestHooks::FailCall(Call::CreateWindow);
+  EXPECT_EQ(Create(), nullptr);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 0);
+}
+
+TEST_F(UserTest, ClassRegistrationFailures) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = TestWindowProc;
+  windowClass.lpszClassName = "testclass";
+  EXPECT_EQ(RegisterClassA(&windowClass), 0);  // already there, whatever the case
+  windowClass.lpszClassName = "Other";
+  TestHooks::FailCall(Call::RegisterClass);
+  EXPECT_EQ(RegisterClassA(&windowClass), 0);
+  EXPECT_NE(RegisterClassA(&windowClass), 0);
+}
+
+TEST_F(UserTest, WindowQueries) {
+  TestHooks::SetScreenSize(800, 600);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
+  HWND saver = Create(WS_POPUP, nullptr, "Screen Saver");
+  HWND child = Create(WS_CHILD, saver, "Screen Saver");
+  EXPECT_EQ(FindWindowA("TESTCLASS", "screen saver"), saver);
+  EXPECT_EQ(FindWindowA("TestClass", "Preview"), nullptr);
+  EXPECT_EQ(FindWindowA("Other", nullptr), nullptr);
+  RECT rect{};
+  ASSERT_TRUE(GetClientRect(child, &rect));
+  EXPECT_EQ(rect.right, 640);
+  EXPECT_EQ(rect.bottom, 480);
+  EXPECT_FALSE(GetClientRect(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20FFFFF0u)), &rect));
+  EXPECT_EQ(GetForegroundWindow(), nullptr);
+  EXPECT_TRUE(SetForegroundWindow(saver));
+  EXPECT_EQ(GetForegroundWindow(), saver);
+  DestroyWindow(saver);
+  EXPECT_EQ(GetForegroundWindow(), nullptr);
+  EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(100)), nullptr);
+}
+
+TEST_F(UserTest, CursorIsInjectedAndHiddenByANullCursor) {
+  TestHooks::SetCursorPosition(12, -3);
+  POINT point{};
+  ASSERT_TRUE(GetCursorPos(&point));
+  EXPECT_EQ(point.x, 12);
+  EXPECT_EQ(point.y, -3);
+  EXPECT_FALSE(TestHooks::CursorHidden());
+  SetCursor(nullptr);
+  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_EQ(TestHooks::CallLogOf(LogKind::SetCursor).size(), 1u);
+}
+
+TEST_F(UserTest, ScreenSaverRunningFlagReportsThePreviousState) {
+  DWORD previous = 0xAAAAAAAAu;
+  EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, &previous, 0));
+  EXPECT_EQ(previous, 0u);
+  EXPECT_TRUE(TestHooks::ScreenSaverRunning());
+  EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &previous, 0));
+  EXPECT_EQ(previous, 1u);
+  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SystemParametersInfoA(0, 0, nullptr, 0));
+}
+
+TEST_F(UserTest, TerminationSignalDestroysTheWindowsAndEndsTheLoop) {
+  behaviour = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  InstallTerminationHandler();
+  raise(SIGTERM);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+  EXPECT_FALSE(IsWindow(window));
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
+}
+
+TEST_F(UserTest, HeadlessLimitEndsTheRunAfterItsTime) {
+  int ticks = 0;
+  behaviour = [&ticks](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) ++ticks;
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+  };
+  HWND window = Create();
+  SetTimer(window, 1, 50, nullptr);
+  SetHeadlessLimit(1000);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+  EXPECT_EQ(ticks, 19);  // 50, 100, ... 950; at 1000 the window goes first
+  EXPECT_EQ(GetTickCount(), 2000u);
+}
+
+}  // namespace
