@@ -1,5 +1,233 @@
-// Dialogs and message boxes on the display. This build runs headless: none can be shown.
-#include "platform/portable/dialog_x11.h"
+// Dialogs and message boxes on the display: a plain X window with a caption strip, an optional
+// text and push buttons, drawn in a core font; Enter, Escape, F1 and clicks come back as the
+// messages a dialog procedure expects.
+#include <algorithm>
+#include <string>
+#include <vector>
 
-bool PresenterOpenDialog(HWND, HWND, const char*, const char*, const DialogButton*, int, int, int) { return false; }
-void PresenterCloseDialog(HWND) {}
+#include "platform/portable/dialog_x11.h"
+#include "platform/portable/x11_internal.h"
+
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+namespace {
+
+constexpr int kCaptionHeight = 20;
+constexpr int kMargin = 12;
+constexpr unsigned long kFaceColour = 0xD4D0C8;
+constexpr unsigned long kCaptionColour = 0x000080;
+constexpr unsigned long kTextColour = 0x000000;
+constexpr unsigned long kCaptionTextColour = 0xFFFFFF;
+
+struct Button {
+  int id;
+  std::string label;  // without the '&' that marks a mnemonic
+  int x, y, width, height;
+  bool isDefault;
+};
+
+struct OpenDialog {
+  HWND dialog;
+  HWND owner;
+  std::string caption;
+  std::string text;
+  std::vector<Button> buttons;
+  int width;
+  int height;
+  XFontStruct* font;
+  bool fontLoaded;  // our own font, rather than the server's default one
+  GC gc;
+};
+
+std::vector<OpenDialog> dialogs;
+
+OpenDialog* FindDialog(HWND dialog) {
+  for (OpenDialog& open : dialogs) {
+    if (open.dialog == dialog) return &open;
+  }
+  return nullptr;
+}
+
+std::string WithoutMnemonic(const char* text) {
+  std::string label;
+  for (const char* c = text != nullptr ? text : ""; *c != '\0'; ++c) {
+    if (*c != '&' || c[1] == '&') label += *c;
+    if (*c == '&' && c[1] == '&') ++c;
+  }
+  return label;
+}
+
+// On the usual true-colour visuals a 0xRRGGBB value is the pixel; elsewhere black or white.
+unsigned long PixelOf(Display* display, unsigned long rgb) {
+  const int screen = DefaultScreen(display);
+  const Visual* visual = DefaultVisual(display, screen);
+  if (visual->red_mask == 0xFF0000u && visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu) return rgb;
+  const unsigned long brightness = ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+  return brightness > 3 * 128 ? WhitePixel(display, screen) : BlackPixel(display, screen);
+}
+
+int TextWidth(const OpenDialog& open, const std::string& text) {
+  return XTextWidth(open.font, text.c_str(), static_cast<int>(text.size()));
+}
+
+// Breaks the text at line feeds, and at blanks where a line would be wider than the dialog.
+std::vector<std::string> WrapText(const OpenDialog& open) {
+  std::vector<std::string> lines;
+  const int room = std::max(open.width - 2 * kMargin, 1);
+  size_t start = 0;
+  while (start <= open.text.size()) {
+    size_t end = open.text.find('\n', start);
+    if (end == std::string::npos) end = open.text.size();
+    std::string line;
+    size_t word = start;
+    while (word < end) {
+      size_t blank = open.text.find(' ', word);
+      if (blank == std::string::npos || blank > end) blank = end;
+      std::string candidate = line.empty() ? open.text.substr(word, blank - word)
+                                           : line + " " + open.text.substr(word, blank - word);
+      if (!line.empty() && TextWidth(open, candidate) > room) {
+        lines.push_back(line);
+        candidate = open.text.substr(word, blank - word);
+      }
+      line = candidate;
+      word = blank + 1;
+    }
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+void DrawCentred(Display* display, Window xid, const OpenDialog& open, const std::string& text, int x, int y,
+                 int width, int height) {
+  const int textX = x + (width - TextWidth(open, text)) / 2;
+  const int textY = y + (height + open.font->ascent - open.font->descent) / 2;
+  XDrawString(display, xid, open.gc, textX, textY, text.c_str(), static_cast<int>(text.size()));
+}
+
+void Draw(const OpenDialog& open) {
+  Display* display = PresenterDisplay();
+  const Window xid = PresenterNativeWindow(open.dialog);
+  if (display == nullptr || xid == 0) return;
+  const unsigned fullWidth = static_cast<unsigned>(open.width);
+  XSetForeground(display, open.gc, PixelOf(display, kFaceColour));
+  XFillRectangle(display, xid, open.gc, 0, 0, fullWidth, static_cast<unsigned>(open.height + kCaptionHeight));
+  XSetForeground(display, open.gc, PixelOf(display, kCaptionColour));
+  XFillRectangle(display, xid, open.gc, 0, 0, fullWidth, kCaptionHeight);
+  XSetForeground(display, open.gc, PixelOf(display, kCaptionTextColour));
+  const int captionBaseline = (kCaptionHeight + open.font->ascent - open.font->descent) / 2;
+  XDrawString(display, xid, open.gc, kMargin / 2, captionBaseline, open.caption.c_str(),
+              static_cast<int>(open.caption.size()));
+
+  XSetForeground(display, open.gc, PixelOf(display, kTextColour));
+  int baseline = kCaptionHeight + kMargin + open.font->ascent;
+  for (const std::string& line : WrapText(open)) {
+    XDrawString(display, xid, open.gc, kMargin, baseline, line.c_str(), static_cast<int>(line.size()));
+    baseline += open.font->ascent + open.font->descent;
+  }
+  for (const Button& button : open.buttons) {
+    const int top = kCaptionHeight + button.y;
+    const unsigned width = static_cast<unsigned>(std::max(button.width - 1, 1));
+    const unsigned height = static_cast<unsigned>(std::max(button.height - 1, 1));
+    XDrawRectangle(display, xid, open.gc, button.x, top, width, height);
+    if (button.isDefault && width > 2 && height > 2) XDrawRectangle(display, xid, open.gc, button.x + 1, top + 1, width - 2, height - 2);
+    DrawCentred(display, xid, open, button.label, button.x, top, button.width, button.height);
+  }
+  XFlush(display);
+}
+
+void PostCommand(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+
+void OnKey(const OpenDialog& open, XKeyEvent& key) {
+  switch (XLookupKeysym(&key, 0)) {
+    case XK_Return:
+    case XK_KP_Enter:
+      PostCommand(open.dialog, IDOK);
+      break;
+    case XK_Escape:
+      PostCommand(open.dialog, IDCANCEL);
+      break;
+    case XK_F1:
+      PostMessageA(open.dialog, WM_HELP, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+void OnClick(const OpenDialog& open, const XButtonEvent& click) {
+  if (click.button != Button1) return;
+  for (const Button& button : open.buttons) {
+    const int top = kCaptionHeight + button.y;
+    if (click.x >= button.x && click.x < button.x + button.width && click.y >= top && click.y < top + button.height) {
+      PostCommand(open.dialog, button.id);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const char* text, const DialogButton* buttons,
+                         int buttonCount, int width, int height) {
+  Display* display = PresenterDisplay();
+  const Window xid = PresenterNativeWindow(dialog);
+  if (display == nullptr || xid == 0 || FindDialog(dialog) != nullptr) return false;
+  OpenDialog open{dialog, owner, caption != nullptr ? caption : "", text != nullptr ? text : "", {},
+                  std::max(width, 1), std::max(height, 1), nullptr, false, nullptr};
+  for (int i = 0; i < buttonCount && buttons != nullptr; ++i) {
+    const DialogButton& b = buttons[i];
+    open.buttons.push_back(Button{b.id, WithoutMnemonic(b.text), b.x, b.y, b.width, b.height, b.isDefault});
+  }
+  open.gc = XCreateGC(display, xid, 0, nullptr);
+  open.font = XLoadQueryFont(display, "fixed");
+  open.fontLoaded = open.font != nullptr;
+  if (open.font == nullptr) open.font = XQueryFont(display, XGContextFromGC(open.gc));
+  if (open.font == nullptr) {
+    XFreeGC(display, open.gc);
+    return false;
+  }
+  if (open.fontLoaded) XSetFont(display, open.gc, open.font->fid);
+  dialogs.push_back(open);
+
+  PresenterMakeDialog(dialog);
+  PresenterBlockInput(owner, true);
+  const int screen = DefaultScreen(display);
+  const int totalHeight = open.height + kCaptionHeight;
+  XStoreName(display, xid, open.caption.c_str());
+  XMoveResizeWindow(display, xid, (DisplayWidth(display, screen) - open.width) / 2,
+                    (DisplayHeight(display, screen) - totalHeight) / 2, static_cast<unsigned>(open.width),
+                    static_cast<unsigned>(totalHeight));
+  XSetWindowBackground(display, xid, PixelOf(display, kFaceColour));
+  XRaiseWindow(display, xid);
+  XClearArea(display, xid, 0, 0, 0, 0, True);
+  PresenterFocus(dialog);
+  return true;
+}
+
+void PresenterCloseDialog(HWND dialog) {
+  Display* display = PresenterDisplay();
+  OpenDialog* open = FindDialog(dialog);
+  if (display == nullptr || open == nullptr) return;
+  if (open->fontLoaded) {
+    XFreeFont(display, open->font);
+  } else {
+    XFreeFontInfo(nullptr, open->font, 1);
+  }
+  XFreeGC(display, open->gc);
+  const HWND owner = open->owner;
+  dialogs.erase(dialogs.begin() + (open - dialogs.data()));
+  PresenterBlockInput(owner, false);
+  // The keyboard goes back to the owner, as when a modal dialog ends on Windows.
+  PresenterFocus(owner);
+}
+
+void DialogHandleEvent(HWND dialog, const XEvent& event) {
+  const OpenDialog* open = FindDialog(dialog);
+  if (open == nullptr) return;
+  XEvent copy = event;
+  if (event.type == Expose && event.xexpose.count == 0) Draw(*open);
+  if (event.type == KeyPress) OnKey(*open, copy.xkey);
+  if (event.type == ButtonPress) OnClick(*open, event.xbutton);
+}

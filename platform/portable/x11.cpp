@@ -1,21 +1,479 @@
-// The display presenter. This build runs headless: there is no display, every window lives in memory.
+// The display presenter: an X window for each of our windows, frames sent through MIT shared
+// memory where the server offers it (plain XPutImage otherwise), and input events turned into
+// window messages. Without DISPLAY every entry reports "no display" and windows live in memory.
+#include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #include "platform/portable/presenter.h"
+#include "platform/portable/window_table.h"
+#include "platform/portable/x11_internal.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
 
 namespace {
+
 constexpr int kHeadlessWidth = 800;
 constexpr int kHeadlessHeight = 600;
+constexpr long kWindowEvents =
+    ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask | StructureNotifyMask;
+
+// Windows virtual-key codes for the keys that have names here.
+constexpr WPARAM kVkBack = 0x08, kVkTab = 0x09, kVkReturn = 0x0D, kVkShift = 0x10, kVkControl = 0x11,
+                 kVkMenu = 0x12, kVkEscape = 0x1B, kVkSpace = 0x20, kVkLeft = 0x25, kVkUp = 0x26,
+                 kVkRight = 0x27, kVkDown = 0x28, kVkF1 = 0x70, kVkF10 = 0x79;
+constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
+
+// The last frame shown in a window, kept so that an exposed window can be repainted.
+struct Frame {
+  XImage* image = nullptr;
+  XShmSegmentInfo shm{};
+  bool shared = false;
+  bool direct = false;  // pixels in the image have our 0x00RRGGBB layout
+};
+
+struct NativeWindow {
+  HWND window;
+  HWND parent;             // one of ours, or null
+  uint32_t foreignParent;  // an X window of another program, or 0
+  Window xid;              // 0 once the X window is gone
+  bool popup;
+  bool dialog;
+  int inputBlocks;  // open dialogs that this window owns: its input is ignored meanwhile
+  int width;
+  int height;
+  GC gc;
+  Frame frame;
+};
+
+Display* display = nullptr;
+int screen = 0;
+Window root = 0;
+bool sharedMemory = false;
+Cursor blankCursor = 0;
+int lastErrorCode = 0;
+std::vector<NativeWindow> windows;
+
+// X errors (a foreign window that vanished, a refused shared-memory attach) are expected here;
+// they are noted instead of ending the program.
+int NoteError(Display*, XErrorEvent* error) {
+  lastErrorCode = error->error_code;
+  return 0;
+}
+
+NativeWindow* FindByHandle(HWND window) {
+  for (NativeWindow& native : windows) {
+    if (native.window == window) return &native;
+  }
+  return nullptr;
+}
+
+NativeWindow* FindByXid(Window xid) {
+  for (NativeWindow& native : windows) {
+    if (xid != 0 && native.xid == xid) return &native;
+  }
+  return nullptr;
+}
+
+bool IsOurs(Window xid) { return FindByXid(xid) != nullptr; }
+
+// ---- Frames ----
+
+void ReleaseFrame(Frame& frame) {
+  if (frame.image == nullptr) return;
+  if (frame.shared) {
+    XShmDetach(display, &frame.shm);
+    XSync(display, False);
+    shmdt(frame.shm.shmaddr);
+    frame.image->data = nullptr;
+  }
+  XDestroyImage(frame.image);
+  frame = Frame();
+}
+
+bool AttachSharedFrame(Frame& frame, int width, int height) {
+  Visual* visual = DefaultVisual(display, screen);
+  const unsigned depth = static_cast<unsigned>(DefaultDepth(display, screen));
+  frame.image = XShmCreateImage(display, visual, depth, ZPixmap, nullptr, &frame.shm, static_cast<unsigned>(width),
+                                static_cast<unsigned>(height));
+  if (frame.image == nullptr) return false;
+  const size_t bytes = static_cast<size_t>(frame.image->bytes_per_line) * static_cast<size_t>(height);
+  frame.shm.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  void* address = frame.shm.shmid >= 0 ? shmat(frame.shm.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+  if (address == reinterpret_cast<void*>(-1)) {
+    if (frame.shm.shmid >= 0) shmctl(frame.shm.shmid, IPC_RMID, nullptr);
+    XDestroyImage(frame.image);
+    frame.image = nullptr;
+    return false;
+  }
+  frame.shm.shmaddr = frame.image->data = static_cast<char*>(address);
+  frame.shm.readOnly = False;
+  lastErrorCode = 0;
+  const bool attached = XShmAttach(display, &frame.shm) && (XSync(display, False), lastErrorCode == 0);
+  // Marked for removal now, the segment goes away with its last user even if we crash.
+  shmctl(frame.shm.shmid, IPC_RMID, nullptr);
+  if (!attached) {
+    shmdt(address);
+    frame.image->data = nullptr;
+    XDestroyImage(frame.image);
+    frame.image = nullptr;
+    return false;
+  }
+  frame.shared = true;
+  return true;
+}
+
+bool CreatePlainFrame(Frame& frame, int width, int height) {
+  Visual* visual = DefaultVisual(display, screen);
+  const unsigned depth = static_cast<unsigned>(DefaultDepth(display, screen));
+  frame.image = XCreateImage(display, visual, depth, ZPixmap, 0, nullptr, static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), 32, 0);
+  if (frame.image == nullptr) return false;
+  frame.image->data = static_cast<char*>(calloc(static_cast<size_t>(frame.image->bytes_per_line), static_cast<size_t>(height)));
+  if (frame.image->data == nullptr) {
+    XDestroyImage(frame.image);
+    frame.image = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool EnsureFrame(NativeWindow& native) {
+  if (native.frame.image != nullptr) return true;
+  if (native.width <= 0 || native.height <= 0) return false;
+  if (!(sharedMemory && AttachSharedFrame(native.frame, native.width, native.height)) &&
+      !CreatePlainFrame(native.frame, native.width, native.height)) {
+    return false;
+  }
+  const XImage* image = native.frame.image;
+  native.frame.direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000u &&
+                        image->green_mask == 0xFF00u && image->blue_mask == 0xFFu && image->byte_order == LSBFirst;
+  return true;
+}
+
+void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
+  XImage* image = frame.image;
+  for (int row = 0; row < height; ++row) {
+    const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
+    if (frame.direct) {
+      char* to = image->data + static_cast<size_t>(y + row) * static_cast<size_t>(image->bytes_per_line) +
+                 static_cast<size_t>(x) * sizeof(uint32_t);
+      memcpy(to, from, static_cast<size_t>(width) * sizeof(uint32_t));
+    } else {
+      for (int column = 0; column < width; ++column) XPutPixel(image, x + column, y + row, from[column]);
+    }
+  }
+}
+
+void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
+  if (native.frame.shared) {
+    XShmPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
+                 static_cast<unsigned>(height), False);
+    // The server must have read the segment before the next frame is copied into it.
+    XSync(display, False);
+  } else {
+    XPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
+              static_cast<unsigned>(height));
+    XFlush(display);
+  }
+}
+
+// ---- Windows ----
+
+void DestroyNative(NativeWindow& native) {
+  ReleaseFrame(native.frame);
+  if (native.gc != nullptr) XFreeGC(display, native.gc);
+  native.gc = nullptr;
+  if (native.xid != 0) XDestroyWindow(display, native.xid);
+  native.xid = 0;
+}
+
+// ---- Events ----
+
+LPARAM PointParam(int x, int y) {
+  return static_cast<LPARAM>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<uint32_t>(x) & 0xFFFFu));
+}
+
+WPARAM VirtualKey(KeySym symbol) {
+  if (symbol >= XK_a && symbol <= XK_z) return 'A' + (symbol - XK_a);
+  if (symbol >= XK_A && symbol <= XK_Z) return 'A' + (symbol - XK_A);
+  if (symbol >= XK_0 && symbol <= XK_9) return '0' + (symbol - XK_0);
+  if (symbol >= XK_F1 && symbol <= XK_F12) return kVkF1 + (symbol - XK_F1);
+  switch (symbol) {
+    case XK_BackSpace: return kVkBack;
+    case XK_Tab: return kVkTab;
+    case XK_Return: case XK_KP_Enter: return kVkReturn;
+    case XK_Shift_L: case XK_Shift_R: return kVkShift;
+    case XK_Control_L: case XK_Control_R: return kVkControl;
+    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: return kVkMenu;
+    case XK_Escape: return kVkEscape;
+    case XK_space: return kVkSpace;
+    case XK_Left: return kVkLeft;
+    case XK_Up: return kVkUp;
+    case XK_Right: return kVkRight;
+    case XK_Down: return kVkDown;
+    default: return 0;
+  }
+}
+
+void PostKey(HWND window, XKeyEvent& key) {
+  const WPARAM virtualKey = VirtualKey(XLookupKeysym(&key, 0));
+  // Alt (or Meta) held or pressed, and F10, are system keys on Windows.
+  const bool system = (key.state & Mod1Mask) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
+  const LPARAM flags = 1 | static_cast<LPARAM>(key.keycode & 0xFFu) << 16 | (system ? kAltContextBit : 0);
+  PostMessageA(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, flags);
+}
+
+// Focus that moves to another of our windows (a message box over the saver) is no loss of
+// activation; focus that leaves the program is.
+void OnFocusOut(const NativeWindow& native, const XFocusChangeEvent& focus) {
+  if (focus.mode == NotifyGrab || focus.mode == NotifyUngrab) return;
+  if (focus.detail == NotifyInferior || focus.detail == NotifyPointer) return;
+  if (native.parent != nullptr || native.foreignParent != 0) return;
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focused, &revert);
+  if (IsOurs(focused)) return;
+  PostMessageA(native.window, WM_ACTIVATEAPP, 0, 0);
+}
+
+// Someone else destroyed one of our X windows (a screen-saver daemon closing its preview, say):
+// the window ends as if it had been destroyed here.
+void OnDestroyed(Window xid) {
+  NativeWindow* native = FindByXid(xid);
+  if (native != nullptr) {
+    ReleaseFrame(native->frame);
+    native->xid = 0;
+    DestroyWindow(native->window);
+    return;
+  }
+  for (const NativeWindow& child : windows) {
+    if (child.foreignParent == xid) {
+      DestroyChildrenOfForeign(static_cast<uint32_t>(xid));
+      return;
+    }
+  }
+}
+
+bool IsInput(const XEvent& event) {
+  return event.type == MotionNotify || event.type == KeyPress || event.type == ButtonPress;
+}
+
+bool HandleEvent(XEvent& event) {
+  if (event.type == DestroyNotify) {
+    OnDestroyed(event.xdestroywindow.window);
+    return true;
+  }
+  NativeWindow* native = FindByXid(event.xany.window);
+  if (native == nullptr) return false;
+  if (native->inputBlocks > 0 && IsInput(event)) return false;
+  if (native->dialog) {
+    DialogHandleEvent(native->window, event);
+    return true;
+  }
+  HWND window = native->window;
+  switch (event.type) {
+    case MotionNotify:
+      PostMessageA(window, WM_MOUSEMOVE, 0, PointParam(event.xmotion.x, event.xmotion.y));
+      return true;
+    case KeyPress:
+      PostKey(window, event.xkey);
+      return true;
+    case ButtonPress: {
+      const UINT message = event.xbutton.button == Button1   ? WM_LBUTTONDOWN
+                           : event.xbutton.button == Button2 ? WM_MBUTTONDOWN
+                           : event.xbutton.button == Button3 ? WM_RBUTTONDOWN
+                                                             : 0;
+      if (message != 0) PostMessageA(window, message, 0, PointParam(event.xbutton.x, event.xbutton.y));
+      return message != 0;
+    }
+    case FocusOut:
+      OnFocusOut(*native, event.xfocus);
+      return true;
+    case Expose:
+      if (event.xexpose.count != 0) return false;
+      if (native->frame.image != nullptr) PutFrame(*native, 0, 0, native->width, native->height);
+      PostMessageA(window, WM_PAINT, 0, 0);
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
-bool PresenterOpen() { return false; }
-bool PresenterActive() { return false; }
-void PresenterClose() {}
-int PresenterScreenWidth() { return kHeadlessWidth; }
-int PresenterScreenHeight() { return kHeadlessHeight; }
-bool PresenterCreateWindow(HWND, HWND, uint32_t, int, int, int, int, bool, const char*) { return false; }
-void PresenterDestroyWindow(HWND) {}
-bool PresenterForeignWindowExists(uint32_t) { return false; }
-bool PresenterForeignClientSize(uint32_t, int*, int*) { return false; }
-void PresenterShowPixels(HWND, int, int, int, int, const uint32_t*, int) {}
-bool PresenterCursorPos(POINT*) { return false; }
-void PresenterHideCursor(HWND) {}
-bool PresenterPumpEvents(int) { return false; }
+// ---- Display ----
+
+bool PresenterOpen() {
+  if (display != nullptr) return true;
+  const char* name = getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') return false;
+  display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  XSetErrorHandler(NoteError);
+  screen = DefaultScreen(display);
+  root = RootWindow(display, screen);
+  sharedMemory = XShmQueryExtension(display) == True;
+  char empty = 0;
+  Pixmap blank = XCreateBitmapFromData(display, root, &empty, 1, 1);
+  XColor black{};
+  blankCursor = XCreatePixmapCursor(display, blank, blank, &black, &black, 0, 0);
+  XFreePixmap(display, blank);
+  return true;
+}
+
+bool PresenterActive() { return display != nullptr; }
+
+void PresenterClose() {
+  if (display == nullptr) return;
+  for (NativeWindow& native : windows) DestroyNative(native);
+  windows.clear();
+  XFreeCursor(display, blankCursor);
+  XCloseDisplay(display);
+  display = nullptr;
+}
+
+int PresenterScreenWidth() { return display != nullptr ? DisplayWidth(display, screen) : kHeadlessWidth; }
+int PresenterScreenHeight() { return display != nullptr ? DisplayHeight(display, screen) : kHeadlessHeight; }
+
+// ---- Windows ----
+
+bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int x, int y, int width, int height,
+                           bool popup, const char* title) {
+  if (display == nullptr || FindByHandle(window) != nullptr) return false;
+  Window parentXid = root;
+  if (parent != nullptr) {
+    const NativeWindow* own = FindByHandle(parent);
+    if (own == nullptr || own->xid == 0) return false;
+    parentXid = own->xid;
+  } else if (foreignParent != 0) {
+    if (!PresenterForeignWindowExists(foreignParent)) return false;
+    parentXid = foreignParent;
+    // We learn of the parent's end through its DestroyNotify.
+    XSelectInput(display, foreignParent, StructureNotifyMask);
+  }
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.border_pixel = 0;
+  attributes.override_redirect = popup ? True : False;
+  attributes.event_mask = kWindowEvents;
+  const unsigned w = static_cast<unsigned>(width > 0 ? width : 1);
+  const unsigned h = static_cast<unsigned>(height > 0 ? height : 1);
+  Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
+                             CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
+  if (xid == 0) return false;
+  if (title != nullptr) XStoreName(display, xid, title);
+  windows.push_back(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0, xid, popup, false, 0,
+                                 width, height, XCreateGC(display, xid, 0, nullptr), Frame()});
+  XMapRaised(display, xid);
+  if (popup) PresenterFocus(window);
+  XFlush(display);
+  return true;
+}
+
+void PresenterDestroyWindow(HWND window) {
+  for (size_t i = 0; i < windows.size(); ++i) {
+    if (windows[i].window != window) continue;
+    DestroyNative(windows[i]);
+    windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(i));
+    XFlush(display);
+    return;
+  }
+}
+
+bool PresenterForeignWindowExists(uint32_t id) {
+  XWindowAttributes attributes;
+  return display != nullptr && id != 0 && XGetWindowAttributes(display, id, &attributes) != 0;
+}
+
+bool PresenterForeignClientSize(uint32_t id, int* width, int* height) {
+  XWindowAttributes attributes;
+  if (display == nullptr || id == 0 || XGetWindowAttributes(display, id, &attributes) == 0) return false;
+  *width = attributes.width;
+  *height = attributes.height;
+  return true;
+}
+
+void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
+  if (display == nullptr || pixels == nullptr) return;
+  NativeWindow* native = FindByHandle(window);
+  if (native == nullptr || native->xid == 0 || x < 0 || y < 0 || !EnsureFrame(*native)) return;
+  width = width < native->width - x ? width : native->width - x;
+  height = height < native->height - y ? height : native->height - y;
+  if (width <= 0 || height <= 0) return;
+  CopyIntoFrame(native->frame, x, y, width, height, pixels, stride);
+  PutFrame(*native, x, y, width, height);
+}
+
+// ---- Pointer ----
+
+bool PresenterCursorPos(POINT* point) {
+  if (display == nullptr) return false;
+  Window rootReturn, child;
+  int rootX, rootY, windowX, windowY;
+  unsigned mask;
+  if (!XQueryPointer(display, root, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY, &mask)) return false;
+  point->x = rootX;
+  point->y = rootY;
+  return true;
+}
+
+void PresenterHideCursor(HWND window) {
+  const NativeWindow* native = FindByHandle(window);
+  if (display == nullptr || native == nullptr || native->xid == 0) return;
+  XDefineCursor(display, native->xid, blankCursor);
+  XFlush(display);
+}
+
+// ---- Events ----
+
+bool PresenterPumpEvents(int timeoutMs) {
+  if (display == nullptr) return false;
+  if (XPending(display) == 0 && timeoutMs != 0) {
+    pollfd connection{ConnectionNumber(display), POLLIN, 0};
+    poll(&connection, 1, timeoutMs);
+  }
+  bool any = false;
+  while (display != nullptr && XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    any = HandleEvent(event) || any;
+  }
+  return any;
+}
+
+// ---- For the dialogs ----
+
+Display* PresenterDisplay() { return display; }
+
+Window PresenterNativeWindow(HWND window) {
+  const NativeWindow* native = FindByHandle(window);
+  return native != nullptr ? native->xid : 0;
+}
+
+void PresenterMakeDialog(HWND window) {
+  for (NativeWindow& native : windows) {
+    if (native.parent == window && native.xid != 0) DestroyNative(native);
+    if (native.window == window) native.dialog = true;
+  }
+}
+
+// Our top-level windows bypass any window manager, so the map has taken effect by the time the
+// server handles this request; a window that is not viewable refuses focus, and the error is noted.
+void PresenterFocus(HWND window) {
+  const NativeWindow* native = FindByHandle(window);
+  if (display == nullptr || native == nullptr || native->xid == 0) return;
+  XSetInputFocus(display, native->xid, RevertToParent, CurrentTime);
+  XFlush(display);
+}
+
+void PresenterBlockInput(HWND window, bool blocked) {
+  NativeWindow* native = FindByHandle(window);
+  if (native != nullptr) native->inputBlocks += blocked ? 1 : (native->inputBlocks > 0 ? -1 : 0);
+}

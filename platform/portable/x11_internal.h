@@ -1,0 +1,25 @@
+// What the X11 presenter shares with the dialogs it shows (dialog_x11.cpp).
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include "platform/win32.h"
+
+Display* PresenterDisplay();
+
+// The X window of one of our windows, or 0 when it has none.
+Window PresenterNativeWindow(HWND window);
+
+// Turns one of our windows into a dialog: the X windows of its children go (the dialog draws its
+// controls itself) and its events are handed to DialogHandleEvent instead of becoming messages.
+void PresenterMakeDialog(HWND window);
+
+// Gives the keyboard focus to one of our windows once it is mapped.
+void PresenterFocus(HWND window);
+
+// While a dialog owned by the window is open the window takes no input, as its owner is
+// disabled on Windows. Calls nest.
+void PresenterBlockInput(HWND window, bool blocked);
+
+// One event of a dialog window; defined by dialog_x11.cpp.
+void DialogHandleEvent(HWND dialog, const XEvent& event);
