@@ -60,13 +60,15 @@ bool GrowTable() {
     GlobalUnlock(colourTable.tableBlock);
     colourTable.entries = nullptr;
     HGLOBAL block = GlobalReAlloc(colourTable.tableBlock, bytes, kZeroedMovable);
-    // On failure the old block stays valid and is locked again below.
-    if (block != nullptr) colourTable.tableBlock = block;
-    colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
-    if (block == nullptr) return false;
+    if (block == nullptr) {
+      ReachEntries();  // the old block stays valid: lock it again
+      return false;
+    }
+    colourTable.tableBlock = block;
   }
-  // A block that cannot be locked stays with the table, so its entries are reached again later.
-  return ReachEntries() != nullptr;
+  // A block that cannot be locked stays with the table and is locked again when next needed.
+  colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
+  return colourTable.entries != nullptr;
 }
 
 int32_t AddColour(COLORREF colour) {
