@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kCaptionHeight = 20;
+constexpr int kCaptionHeight = kDialogCaptionHeight;
 constexpr int kMargin = 12;
 constexpr unsigned long kFaceColour = 0xD4D0C8;
 constexpr unsigned long kCaptionColour = 0x000080;

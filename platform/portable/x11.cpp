@@ -55,6 +55,7 @@ struct NativeWindow {
 Display* display = nullptr;
 int screen = 0;
 Window root = 0;
+bool serverOffersSharedMemory = false;
 bool sharedMemory = false;
 Cursor blankCursor = 0;
 int lastErrorCode = 0;
@@ -319,7 +320,8 @@ bool PresenterOpen() {
   XSetErrorHandler(NoteError);
   screen = DefaultScreen(display);
   root = RootWindow(display, screen);
-  sharedMemory = XShmQueryExtension(display) == True;
+  serverOffersSharedMemory = XShmQueryExtension(display) == True;
+  sharedMemory = serverOffersSharedMemory;
   char empty = 0;
   Pixmap blank = XCreateBitmapFromData(display, root, &empty, 1, 1);
   XColor black{};
@@ -451,6 +453,13 @@ bool PresenterPumpEvents(int timeoutMs) {
 // ---- For the dialogs ----
 
 Display* PresenterDisplay() { return display; }
+
+void PresenterUseSharedMemory(bool allowed) { sharedMemory = allowed && serverOffersSharedMemory; }
+
+bool PresenterFrameIsShared(HWND window) {
+  const NativeWindow* native = FindByHandle(window);
+  return native != nullptr && native->frame.shared;
+}
 
 Window PresenterNativeWindow(HWND window) {
   const NativeWindow* native = FindByHandle(window);

@@ -7,6 +7,15 @@
 
 Display* PresenterDisplay();
 
+// Height of the caption strip that a dialog draws above its client area.
+constexpr int kDialogCaptionHeight = 20;
+
+// Whether frames may go through shared memory (when the server offers it); windows made after
+// the call follow it. Tests use it to exercise the plain path too.
+void PresenterUseSharedMemory(bool allowed);
+// Whether the window's frames go through shared memory (false before its first frame).
+bool PresenterFrameIsShared(HWND window);
+
 // The X window of one of our windows, or 0 when it has none.
 Window PresenterNativeWindow(HWND window);
 

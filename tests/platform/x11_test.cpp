@@ -1,0 +1,385 @@
+// The X11 presenter against a real X server (Xvfb in scripts/test): frames, input, foreign
+// parents and dialogs. Skipped when there is no DISPLAY.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/portable/dialog_resource.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/x11_internal.h"
+#include "platform/test_hooks.h"
+#include "platform/win32.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/keysym.h>
+
+namespace {
+
+constexpr int kTestDialogId = 901;
+constexpr int kHelpButtonId = 1000;
+constexpr UINT_PTR kPokeTimer = 5;
+constexpr char kBoxCaption[] = "Presenter test box";
+
+// Messages that reached the test windows' procedure, in order.
+std::vector<MSG> delivered;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  delivered.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class X11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* name = getenv("DISPLAY");
+    if (name == nullptr || *name == '\0') GTEST_SKIP() << "no DISPLAY";
+    TestHooks::ResetPlatform();
+    delivered.clear();
+    ASSERT_TRUE(PresenterOpen());
+    observer_ = XOpenDisplay(nullptr);
+    ASSERT_NE(observer_, nullptr);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingProc;
+    windowClass.lpszClassName = "X11TestClass";
+    RegisterClassA(&windowClass);
+  }
+
+  void TearDown() override {
+    if (observer_ == nullptr) return;
+    TestHooks::ResetPlatform();
+    PresenterUseSharedMemory(true);
+    PresenterClose();
+    XCloseDisplay(observer_);
+  }
+
+  HWND Popup(int width, int height) {
+    return CreateWindowExA(WS_EX_TOPMOST, "X11TestClass", "Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                           nullptr, nullptr, nullptr, nullptr);
+  }
+
+  // Lets the presenter read the display for up to timeoutMs; true once `message` reached `window`.
+  bool WaitFor(HWND window, UINT message, int timeoutMs = 2000) {
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      for (const MSG& m : delivered) {
+        if (m.hwnd == window && m.message == message) return true;
+      }
+      PresenterPumpEvents(20);
+    }
+    return false;
+  }
+
+  const MSG* Delivered(HWND window, UINT message) {
+    for (const MSG& m : delivered) {
+      if (m.hwnd == window && m.message == message) return &m;
+    }
+    return nullptr;
+  }
+
+  void Send(HWND window, XEvent event, long mask) {
+    event.xany.window = PresenterNativeWindow(window);
+    event.xany.display = observer_;
+    XSendEvent(observer_, event.xany.window, False, mask, &event);
+    XSync(observer_, False);
+  }
+
+  void SendKey(HWND window, KeySym symbol, unsigned state) {
+    XEvent event{};
+    event.xkey.type = KeyPress;
+    event.xkey.keycode = XKeysymToKeycode(observer_, symbol);
+    event.xkey.state = state;
+    event.xkey.same_screen = True;
+    Send(window, event, KeyPressMask);
+  }
+
+  void SendButton(HWND window, unsigned button, int x, int y) {
+    XEvent event{};
+    event.xbutton.type = ButtonPress;
+    event.xbutton.button = button;
+    event.xbutton.x = x;
+    event.xbutton.y = y;
+    event.xbutton.same_screen = True;
+    Send(window, event, ButtonPressMask);
+  }
+
+  // The pixels the X server holds for a window, read through a connection of its own.
+  std::vector<uint32_t> ServerPixels(HWND window, int width, int height) {
+    XSync(PresenterDisplay(), False);
+    XImage* image = XGetImage(observer_, PresenterNativeWindow(window), 0, 0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    std::vector<uint32_t> pixels;
+    if (image == nullptr) return pixels;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+    }
+    XDestroyImage(image);
+    return pixels;
+  }
+
+  // Draws a pattern off screen and blits it to the window, as the saver draws a frame.
+  void DrawFrame(HWND window, int width, int height) {
+    HDC dc = GetDC(window);
+    HDC back = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ saved = SelectObject(back, bitmap);
+    for (int band = 0; band < 8; ++band) {
+      HBRUSH brush = CreateSolidBrush(RGB(band * 30, 255 - band * 30, band * 11));
+      const RECT rect = {band * width / 8, 0, (band + 1) * width / 8, height};
+      FillRect(back, &rect, brush);
+      DeleteObject(brush);
+    }
+    const POINT triangle[] = {{width / 2, 2}, {width - 3, height - 3}, {3, height / 2}};
+    Polygon(back, triangle, 3);
+    BitBlt(dc, 0, 0, width, height, back, 0, 0, SRCCOPY);
+    SelectObject(back, saved);
+    DeleteObject(bitmap);
+    DeleteDC(back);
+    ReleaseDC(window, dc);
+  }
+
+  Display* observer_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(X11Test, AFrameBlittedToAWindowIsWhatTheServerHolds) {
+  for (bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
+    PresenterUseSharedMemory(shared);
+    HWND window = Popup(96, 64);
+    ASSERT_NE(window, nullptr);
+    DrawFrame(window, 96, 64);
+    if (!shared || XShmQueryExtension(observer_)) {
+      EXPECT_EQ(PresenterFrameIsShared(window), shared);
+    }
+    const TestHooks::Pixels surface = TestHooks::WindowPixels(window);
+    EXPECT_EQ(ServerPixels(window, 96, 64), surface.data);
+    DestroyWindow(window);
+  }
+}
+
+TEST_F(X11Test, AnExposedWindowGetsItsLastFrameBackAndAPaintMessage) {
+  HWND window = Popup(40, 30);
+  DrawFrame(window, 40, 30);
+  const std::vector<uint32_t> before = ServerPixels(window, 40, 30);
+  // A window mapped over ours and taken away again exposes it.
+  Window cover = XCreateSimpleWindow(observer_, DefaultRootWindow(observer_), 0, 0, 40, 30, 0, 0, 0xFFFFFF);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  XChangeWindowAttributes(observer_, cover, CWOverrideRedirect, &attributes);
+  XMapRaised(observer_, cover);
+  XSync(observer_, False);
+  XDestroyWindow(observer_, cover);
+  XSync(observer_, False);
+  delivered.clear();
+  ASSERT_TRUE(WaitFor(window, WM_PAINT));
+  EXPECT_EQ(ServerPixels(window, 40, 30), before);
+}
+
+TEST_F(X11Test, InputEventsArriveAsWindowMessages) {
+  HWND window = Popup(64, 48);
+  XSync(PresenterDisplay(), False);
+  delivered.clear();
+  SendKey(window, XK_a, 0);
+  ASSERT_TRUE(WaitFor(window, WM_KEYDOWN));
+  EXPECT_EQ(Delivered(window, WM_KEYDOWN)->wParam, WPARAM{'A'});
+  SendKey(window, XK_Alt_L, 0);
+  ASSERT_TRUE(WaitFor(window, WM_SYSKEYDOWN));
+  SendKey(window, XK_x, Mod1Mask);
+  SendButton(window, Button1, 3, 4);
+  ASSERT_TRUE(WaitFor(window, WM_LBUTTONDOWN));
+  EXPECT_EQ(Delivered(window, WM_LBUTTONDOWN)->lParam, LPARAM{4 << 16 | 3});
+  SendButton(window, Button3, 1, 1);
+  ASSERT_TRUE(WaitFor(window, WM_RBUTTONDOWN));
+  SendButton(window, Button2, 1, 1);
+  ASSERT_TRUE(WaitFor(window, WM_MBUTTONDOWN));
+
+  XEvent motion{};
+  motion.xmotion.type = MotionNotify;
+  motion.xmotion.x = 17;
+  motion.xmotion.y = 9;
+  motion.xmotion.same_screen = True;
+  Send(window, motion, PointerMotionMask);
+  ASSERT_TRUE(WaitFor(window, WM_MOUSEMOVE));
+  EXPECT_EQ(Delivered(window, WM_MOUSEMOVE)->lParam, LPARAM{9 << 16 | 17});
+  int systemKeys = 0;
+  for (const MSG& m : delivered) systemKeys += m.message == WM_SYSKEYDOWN;
+  EXPECT_EQ(systemKeys, 2) << "Alt alone and a key with Alt held";
+}
+
+TEST_F(X11Test, FocusLeavingForAnotherProgramDeactivates) {
+  HWND window = Popup(64, 48);
+  XSync(PresenterDisplay(), False);
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(observer_, &focused, &revert);
+  EXPECT_EQ(focused, PresenterNativeWindow(window)) << "the popup takes the keyboard";
+  Window other = XCreateSimpleWindow(observer_, DefaultRootWindow(observer_), 100, 100, 10, 10, 0, 0, 0);
+  XMapWindow(observer_, other);
+  XSync(observer_, False);
+  delivered.clear();
+  XSetInputFocus(observer_, other, RevertToParent, CurrentTime);
+  XSync(observer_, False);
+  ASSERT_TRUE(WaitFor(window, WM_ACTIVATEAPP));
+  EXPECT_EQ(Delivered(window, WM_ACTIVATEAPP)->wParam, WPARAM{0});
+  XDestroyWindow(observer_, other);
+}
+
+TEST_F(X11Test, AChildLivesInAForeignParentAndEndsWithIt) {
+  Window foreign = XCreateSimpleWindow(observer_, DefaultRootWindow(observer_), 10, 10, 152, 112, 0, 0, 0);
+  XMapWindow(observer_, foreign);
+  XSync(observer_, False);
+  HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(foreign));
+  ASSERT_TRUE(IsWindow(parent));
+  RECT client = {};
+  ASSERT_TRUE(GetClientRect(parent, &client));
+  EXPECT_EQ(client.right, 152);
+  EXPECT_EQ(client.bottom, 112);
+
+  HWND child = CreateWindowExA(0, "X11TestClass", "Preview", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom,
+                               parent, nullptr, nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  Window rootReturn, parentReturn, *children = nullptr;
+  unsigned count = 0;
+  XSync(PresenterDisplay(), False);
+  ASSERT_TRUE(XQueryTree(observer_, PresenterNativeWindow(child), &rootReturn, &parentReturn, &children, &count));
+  if (children != nullptr) XFree(children);
+  EXPECT_EQ(parentReturn, foreign);
+  DrawFrame(child, 152, 112);
+  EXPECT_EQ(ServerPixels(child, 152, 112), TestHooks::WindowPixels(child).data) << "a preview shows its frames";
+
+  XDestroyWindow(observer_, foreign);
+  XSync(observer_, False);
+  ASSERT_TRUE(WaitFor(child, WM_DESTROY));
+  EXPECT_FALSE(IsWindow(child));
+  EXPECT_FALSE(IsWindow(parent));
+}
+
+TEST_F(X11Test, ScreenSizeAndPointerComeFromTheServer) {
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), DisplayWidth(observer_, DefaultScreen(observer_)));
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), DisplayHeight(observer_, DefaultScreen(observer_)));
+  XWarpPointer(observer_, None, DefaultRootWindow(observer_), 0, 0, 0, 0, 123, 45);
+  XSync(observer_, False);
+  POINT point = {};
+  ASSERT_TRUE(GetCursorPos(&point));
+  EXPECT_EQ(point.x, 123);
+  EXPECT_EQ(point.y, 45);
+}
+
+namespace {
+
+const DialogControlResource kTestControls[] = {
+    {IDOK, "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 4, 59, 40, 14},
+    {IDCANCEL, "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 124, 59, 40, 14},
+    {kHelpButtonId, "&Help", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 64, 59, 40, 14},
+};
+const DialogResource kTestDialog = {kTestDialogId, "Presenter test", WS_POPUP | WS_CAPTION, 8, 16, 174, 79,
+                                    kTestControls, 3};
+
+// What the dialog procedure saw, and the caption strip's pixel when help was asked for.
+struct DialogTrace {
+  std::vector<std::pair<UINT, WPARAM>> messages;
+  uint32_t captionPixel = 0;
+  std::string title;
+};
+DialogTrace trace;
+Display* traceObserver = nullptr;
+
+INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_HELP || message == WM_COMMAND) trace.messages.emplace_back(message, wParam);
+  if (message == WM_HELP) {
+    XImage* image = XGetImage(traceObserver, PresenterNativeWindow(dialog), 5, 5, 1, 1, AllPlanes, ZPixmap);
+    if (image != nullptr) {
+      trace.captionPixel = static_cast<uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
+      XDestroyImage(image);
+    }
+    char* name = nullptr;
+    if (XFetchName(traceObserver, PresenterNativeWindow(dialog), &name) && name != nullptr) {
+      trace.title = name;
+      XFree(name);
+    }
+  }
+  if (message == WM_COMMAND && wParam == IDCANCEL) EndDialog(dialog, 42);
+  return message == WM_INITDIALOG || message == WM_COMMAND || message == WM_HELP;
+}
+
+}  // namespace
+
+TEST_F(X11Test, DialogTurnsKeysAndClicksIntoCommands) {
+  RegisterDialogResource(&kTestDialog);
+  trace = DialogTrace();
+  traceObserver = observer_;
+  HWND owner = Popup(200, 150);
+  XSync(PresenterDisplay(), False);
+  TestHooks::SetDialogDriver([this](HWND dialog) {
+    XSync(PresenterDisplay(), False);
+    SendKey(dialog, XK_F1, 0);
+    SendKey(dialog, XK_Return, 0);
+    // The Help button, then Cancel: template units 64,59 and 124,59 are 96,95 and 186,95 pixels.
+    SendButton(dialog, Button1, 96 + 5, kDialogCaptionHeight + 95 + 5);
+    SendButton(dialog, Button1, 186 + 5, kDialogCaptionHeight + 95 + 5);
+  });
+  const INT_PTR result = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kTestDialogId), owner, TestDialogProc, 0);
+  EXPECT_EQ(result, 42);
+  const std::vector<std::pair<UINT, WPARAM>> expected = {
+      {WM_HELP, 0}, {WM_COMMAND, IDOK}, {WM_COMMAND, kHelpButtonId}, {WM_COMMAND, IDCANCEL}};
+  EXPECT_EQ(trace.messages, expected);
+  EXPECT_EQ(trace.captionPixel, 0x000080u) << "the caption strip was drawn";
+  EXPECT_EQ(trace.title, "Presenter test");
+
+  Window focused = 0;
+  int revert = 0;
+  XSync(PresenterDisplay(), False);
+  XGetInputFocus(observer_, &focused, &revert);
+  EXPECT_EQ(focused, PresenterNativeWindow(owner)) << "the keyboard is back with the owner";
+  PresenterPumpEvents(50);
+  EXPECT_EQ(Delivered(owner, WM_ACTIVATEAPP), nullptr) << "focus on our own dialog is no deactivation";
+}
+
+namespace {
+
+// Finds the message box by its title and presses Enter in it.
+LRESULT CALLBACK PokeBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_TIMER) return DefWindowProcA(window, message, wParam, lParam);
+  Window rootReturn, parentReturn, *children = nullptr;
+  unsigned count = 0;
+  XQueryTree(traceObserver, DefaultRootWindow(traceObserver), &rootReturn, &parentReturn, &children, &count);
+  for (unsigned i = 0; i < count; ++i) {
+    char* name = nullptr;
+    if (XFetchName(traceObserver, children[i], &name) && name != nullptr) {
+      const bool isBox = strcmp(name, kBoxCaption) == 0;
+      XFree(name);
+      if (!isBox) continue;
+      XEvent event{};
+      event.xkey.type = KeyPress;
+      event.xkey.window = children[i];
+      event.xkey.keycode = XKeysymToKeycode(traceObserver, XK_Return);
+      event.xkey.same_screen = True;
+      XSendEvent(traceObserver, children[i], False, KeyPressMask, &event);
+      XSync(traceObserver, False);
+      KillTimer(window, kPokeTimer);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(X11Test, AMessageBoxShowsUntilEnterIsPressed) {
+  traceObserver = observer_;
+  WNDCLASSA pokeClass = {};
+  pokeClass.lpfnWndProc = PokeBoxProc;
+  pokeClass.lpszClassName = "X11PokeClass";
+  RegisterClassA(&pokeClass);
+  HWND poker = CreateWindowExA(0, "X11PokeClass", "poke", WS_POPUP, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr);
+  SetTimer(poker, kPokeTimer, 50, nullptr);
+  EXPECT_EQ(MessageBoxA(nullptr, "A longer text that has to be wrapped onto more than one line of the box.",
+                        kBoxCaption, MB_OK),
+            IDOK);
+}
