@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/portable/presenter.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr int kHeadlessWidth = 800;
 constexpr int kHeadlessHeight = 600;
+constexpr int kConnectAttempts = 10;
+constexpr long kConnectRetryNs = 10 * 1000 * 1000;
 constexpr long kWindowEvents =
     ExposureMask | KeyPressMask | ButtonPressMask | PointerMotionMask | FocusChangeMask | StructureNotifyMask;
 
@@ -315,7 +318,14 @@ bool PresenterOpen() {
   if (display != nullptr) return true;
   const char* name = getenv("DISPLAY");
   if (name == nullptr || *name == '\0') return false;
-  display = XOpenDisplay(nullptr);
+  // A busy X server now and then resets a new connection; a few quick retries get through.
+  for (int attempt = 0; attempt < kConnectAttempts && display == nullptr; ++attempt) {
+    if (attempt > 0) {
+      timespec pause{0, kConnectRetryNs};
+      nanosleep(&pause, nullptr);
+    }
+    display = XOpenDisplay(nullptr);
+  }
   if (display == nullptr) return false;
   XSetErrorHandler(NoteError);
   screen = DefaultScreen(display);

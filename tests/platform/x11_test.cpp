@@ -2,6 +2,8 @@
 // parents and dialogs. Skipped when there is no DISPLAY.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -34,14 +36,30 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 class X11Test : public ::testing::Test {
  protected:
+  // One presenter connection and one observer connection serve the whole suite: X servers
+  // now and then refuse a burst of new connections.
+  static void SetUpTestSuite() {
+    const char* name = getenv("DISPLAY");
+    if (name == nullptr || *name == '\0' || !PresenterOpen()) return;
+    for (int attempt = 0; attempt < 10 && observer_ == nullptr; ++attempt) {
+      observer_ = XOpenDisplay(nullptr);
+      if (observer_ == nullptr) usleep(10000);
+    }
+  }
+
+  static void TearDownTestSuite() {
+    PresenterClose();
+    if (observer_ != nullptr) XCloseDisplay(observer_);
+    observer_ = nullptr;
+  }
+
   void SetUp() override {
     const char* name = getenv("DISPLAY");
     if (name == nullptr || *name == '\0') GTEST_SKIP() << "no DISPLAY";
+    ASSERT_TRUE(PresenterActive());
+    ASSERT_NE(observer_, nullptr);
     TestHooks::ResetPlatform();
     delivered.clear();
-    ASSERT_TRUE(PresenterOpen());
-    observer_ = XOpenDisplay(nullptr);
-    ASSERT_NE(observer_, nullptr);
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = RecordingProc;
     windowClass.lpszClassName = "X11TestClass";
@@ -49,11 +67,9 @@ class X11Test : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (observer_ == nullptr) return;
     TestHooks::ResetPlatform();
     PresenterUseSharedMemory(true);
-    PresenterClose();
-    XCloseDisplay(observer_);
+    if (PresenterActive()) XSync(PresenterDisplay(), True);
   }
 
   HWND Popup(int width, int height) {
@@ -142,8 +158,10 @@ class X11Test : public ::testing::Test {
     ReleaseDC(window, dc);
   }
 
-  Display* observer_ = nullptr;
+  static Display* observer_;
 };
+
+Display* X11Test::observer_ = nullptr;
 
 }  // namespace
 
