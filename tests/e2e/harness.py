@@ -62,12 +62,14 @@ class Display:
 
 
 class Program:
-    """A Windows program started through the suite's probe, which prints 'exit <code>' at its end."""
+    """A Windows program under Wine. Started through the suite's probe, it reports its full exit
+    code ('exit <code>'); otherwise the loader's exit status stands for it."""
 
-    def __init__(self, argv, env, cwd):
+    def __init__(self, argv, env, cwd, reports_exit):
+        self.reports_exit = reports_exit
         self.lines = []
-        self.process = subprocess.Popen(argv, env=env, cwd=cwd, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True)
+        self.process = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -77,6 +79,8 @@ class Program:
 
     def exit_code(self):
         """The program's full 32-bit exit code (signed), or None while it runs."""
+        if not self.reports_exit:
+            return self.process.poll()
         for line in self.lines:
             if line.startswith("exit "):
                 return int(line.split()[1])
@@ -89,7 +93,8 @@ class Program:
 
     def wait(self, timeout, what="the program to end"):
         poll(lambda: not self.running(), timeout, what)
-        self.reader.join(timeout=2)
+        if self.exit_code() is None:
+            self.reader.join(timeout=1)
         code = self.exit_code()
         check(code is not None, f"{what}: the launcher ended without reporting an exit code")
         return code
@@ -103,13 +108,14 @@ class Program:
 class Wine:
     """A private copy of the template prefix, its wine server, and programs run in it."""
 
-    def __init__(self, repo, arch, display, work):
+    def __init__(self, repo, arch, display, work, probe):
         self.arch = arch
+        self.probe = probe
         self.prefix = os.path.join(work, "prefix")
         template = os.path.join(os.environ.get("XDG_CACHE_HOME", os.path.expanduser("~/.cache")),
                                 "cubrix", "e2e-template-prefix")
         subprocess.run([os.path.join(repo, "scripts", "wine-prefix"), template], check=True)
-        subprocess.run(["cp", "-a", template, self.prefix], check=True)
+        copy_prefix(template, self.prefix)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, DISPLAY=display.name,
                         CUBRIX_E2E_DIR="C:\\e2e", **QUIET_WINE)
         self.env.pop("WAYLAND_DISPLAY", None)
@@ -120,7 +126,6 @@ class Wine:
         os.makedirs(self.staging, exist_ok=True)
         os.makedirs(self.state, exist_ok=True)
         self.programs = []
-        self.start_server()
 
     def loader(self):
         # 64-bit programs start faster through the wine64 loader itself.
@@ -129,7 +134,11 @@ class Wine:
         return ["wine"]
 
     def start_server(self):
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The first program of a fresh server boots Wine's services and desktop; a program that
+        # starts alongside it can stall, so boot them alone first.
+        self.run(self.probe, "windows", timeout=60)
 
     def stop_server(self):
         for program in self.programs:
@@ -143,24 +152,41 @@ class Wine:
         self.stop_server()
         self.start_server()
 
-    def start(self, exe, *args, cwd=None):
-        program = Program(self.loader() + [exe, *args], self.env, cwd or self.staging)
+    def start(self, exe, *args, reports_exit=True):
+        program = Program(self.loader() + [exe, *args], self.env, self.staging, reports_exit)
         self.programs.append(program)
         return program
 
     def run(self, exe, *args, timeout=20):
-        completed = subprocess.run(self.loader() + [exe, *args], env=self.env, cwd=self.staging,
-                                   capture_output=True, text=True, timeout=timeout)
-        return completed.returncode, completed.stdout
+        """Runs a program to its end; returns its exit status and output."""
+        return self._run_to_end(self.loader() + [exe, *args], timeout)
 
     def reg(self, *args):
-        completed = subprocess.run(self.loader() + ["reg", *args], env=self.env, capture_output=True,
-                                   text=True, timeout=20)
-        return completed.returncode
+        return self._run_to_end(self.loader() + ["reg", *args], 20)[0]
+
+    def _run_to_end(self, argv, timeout):
+        # Output goes to a file, not a pipe: Wine's services, started by the first program of a
+        # server, inherit the output and would hold a pipe open long after the program ended.
+        with tempfile.TemporaryFile(mode="w+") as output:
+            completed = subprocess.run(argv, env=self.env, cwd=self.staging, stdin=subprocess.DEVNULL,
+                                       stdout=output, stderr=subprocess.DEVNULL, timeout=timeout)
+            output.seek(0)
+            return completed.returncode, output.read()
 
     def close(self):
         self.stop_server()
         shutil.rmtree(self.prefix, ignore_errors=True)
+
+
+def copy_prefix(template, prefix):
+    """A hard-linked copy is quick; the registry files, which the wine server rewrites in place,
+    become real copies so the template stays as it was."""
+    subprocess.run(["cp", "-al", template, prefix], check=True)
+    for name in os.listdir(prefix):
+        if name.endswith(".reg"):
+            path = os.path.join(prefix, name)
+            os.remove(path)
+            shutil.copy2(os.path.join(template, name), path)
 
 
 class Screen:

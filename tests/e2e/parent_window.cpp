@@ -1,16 +1,16 @@
 // End-to-end helper: a window that hosts a preview or owns a password change, as the system's
 // display settings would. It logs what happens to its child windows and obeys commands from a file.
 //
-// Usage: parent_window <state folder> <client width> <client height>
-// Log (<state folder>\parent.log), one event a line:
+// Usage: parent_window <state folder> <client width> <client height> [name, "parent" if not given]
+// Log (<state folder>\<name>.log), one event a line:
 //   hwnd <own handle>                     once the window exists and is in front
 //   child <handle> <same|other> <class> <title> <client width> <client height>
 //   gone <handle>                         a child that was logged has disappeared
-//   help <wParam>                         a help request reached the window
-//   poked <handle>                        input messages were posted to that child
+//   context <wParam>                      a context-menu request reached the window
+//   poked <handle> <posts that failed>    input messages were posted to that child
 //   destroyed                             the window is gone; the program ends
-// Commands (<state folder>\parent.cmd, removed once read): "poke" posts input messages and then a
-// help request to every child; "close" destroys the window.
+// Commands (<state folder>\<name>.cmd, removed once read): "poke" posts input messages and then a
+// context-menu request to every child; "close" destroys the window.
 #include <windows.h>
 
 #include <cstdarg>
@@ -27,10 +27,11 @@ constexpr UINT kPollMilliseconds = 20;
 constexpr char kClassName[] = "CubrixE2eParent";
 
 std::string stateFolder;
+std::string name = "parent";
 std::set<HWND> loggedChildren;
 
 void Log(const char* format, ...) {
-  const std::string path = stateFolder + "\\parent.log";
+  const std::string path = stateFolder + "\\" + name + ".log";
   FILE* log = std::fopen(path.c_str(), "a");
   if (log == nullptr) return;
   va_list args;
@@ -77,24 +78,32 @@ void LogChildChanges(HWND window) {
   loggedChildren = children;
 }
 
-// Every kind of input that ends a full-screen saver, then a help request: the child handles posted
-// messages in order, so the help request that comes back proves the input before it was handled.
+// Every kind of input that ends a full-screen saver, then a context-menu request: the child handles
+// posted messages in order, so the request that comes back proves the input before it was handled.
+// (A help request cannot be the marker: it carries a pointer, and such messages cannot be posted.)
 void PokeChildren(HWND window) {
+  struct Post {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  const Post posts[] = {
+      {WM_MOUSEMOVE, 0, MAKELPARAM(200, 150)},      {WM_KEYDOWN, 'A', 0x001E0001},
+      {WM_SYSKEYDOWN, VK_MENU, 0x20380001},         {WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)},
+      {WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10)}, {WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10)},
+      {WM_ACTIVATEAPP, FALSE, 0},                   {WM_CONTEXTMENU, 0, MAKELPARAM(10, 10)},
+  };
   for (HWND child : CurrentChildren(window)) {
-    PostMessageA(child, WM_MOUSEMOVE, 0, MAKELPARAM(200, 150));
-    PostMessageA(child, WM_KEYDOWN, 'A', 0x001E0001);
-    PostMessageA(child, WM_SYSKEYDOWN, VK_MENU, 0x20380001);
-    PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-    PostMessageA(child, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
-    PostMessageA(child, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10));
-    PostMessageA(child, WM_ACTIVATEAPP, FALSE, 0);
-    PostMessageA(child, WM_HELP, 0, 0);
-    Log("poked %llu", HandleNumber(child));
+    int failed = 0;
+    for (const Post& post : posts) {
+      if (!PostMessageA(child, post.message, post.wParam, post.lParam)) ++failed;
+    }
+    Log("poked %llu %d", HandleNumber(child), failed);
   }
 }
 
 std::string TakeCommand() {
-  const std::string path = stateFolder + "\\parent.cmd";
+  const std::string path = stateFolder + "\\" + name + ".cmd";
   FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) return "";
   char command[64] = "";
@@ -114,9 +123,9 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       if (command == "close") DestroyWindow(window);
       return 0;
     }
-    case WM_HELP:
-      Log("help %llu", static_cast<unsigned long long>(wParam));
-      return TRUE;
+    case WM_CONTEXTMENU:
+      Log("context %llu", static_cast<unsigned long long>(wParam));
+      return 0;
     case WM_DESTROY:
       LogChildChanges(window);
       Log("destroyed");
@@ -130,11 +139,12 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: parent_window <state folder> <client width> <client height>\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: parent_window <state folder> <client width> <client height> [name]\n");
     return 2;
   }
   stateFolder = argv[1];
+  if (argc == 5) name = argv[4];
   const int width = std::atoi(argv[2]);
   const int height = std::atoi(argv[3]);
 

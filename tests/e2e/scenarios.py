@@ -99,11 +99,17 @@ class Suite:
                          "client": (int(fields[12]), int(fields[13])), "id": int(fields[14])})
         return rows
 
-    def start_parent(self):
-        """Our stand-in for the display settings: a window whose handle the saver is given."""
-        parent = self.wine.start(self.files["e2e_parent_window.exe"], "C:\\e2e", *map(str, PREVIEW_SIZE))
-        line = poll(lambda: first(self.read_state("parent.log"), "hwnd "), START_TIMEOUT, "the parent window")
+    def start_parent(self, name="parent"):
+        """Our stand-in for the display settings: a window whose handle the saver is given. It comes
+        to the front, so the last one started is the foreground window."""
+        parent = self.wine.start(self.files["e2e_parent_window.exe"], "C:\\e2e", *map(str, PREVIEW_SIZE), name,
+                                 reports_exit=False)
+        line = poll(lambda: first(self.read_state(name + ".log"), "hwnd "), START_TIMEOUT, f"the {name} window")
         return parent, int(line.split()[1])
+
+    def close_parent(self, parent, name="parent"):
+        self.write_state(name + ".cmd", "close\n")
+        parent.wait(END_TIMEOUT, f"the {name} program to end")
 
     def command_parent(self, command):
         self.write_state("parent.cmd", command + "\n")
@@ -310,7 +316,10 @@ def second_full_screen_start_leaves_the_first_running(suite):
 def preview_lifecycle(suite, arguments_for):
     parent, handle = suite.start_parent()
     saver = suite.start_saver(arguments_for(handle))
-    line = poll(lambda: first(suite.read_state("parent.log"), "child "), START_TIMEOUT, "the preview window")
+    def child_window():
+        check(saver.running(), f"the preview ended early with exit code {saver.exit_code()}")
+        return first(suite.read_state("parent.log"), "child ")
+    line = poll(child_window, START_TIMEOUT, "the preview window")
     _, child, owner, class_name, title, width, height = line.split()
     check((owner, class_name, title) == ("other", "WindowsScreenSaverClass", "Preview"),
           f"the child window is not the saver's preview: {line}")
@@ -322,9 +331,11 @@ def preview_lifecycle(suite, arguments_for):
     suite.screen.click(1)
     suite.screen.key("a")
     suite.command_parent("poke")
-    poll(lambda: first(suite.read_state("parent.log"), "help "), START_TIMEOUT, "the forwarded help request")
+    poll(lambda: first(suite.read_state("parent.log"), "context "), START_TIMEOUT,
+         "the forwarded context-menu request")
     log = suite.read_state("parent.log")
-    check(f"help {handle}" in log, f"the help request did not carry the parent's handle: {log}")
+    check(f"poked {child} 0" in log, f"the parent could not post input to the preview: {log}")
+    check(f"context {handle}" in log, f"the forwarded request did not carry the parent's handle: {log}")
     check(saver.running() and f"gone {child}" not in log, "input ended the preview")
 
     suite.command_parent("close")
@@ -356,8 +367,7 @@ def preview_refuses_handles_it_cannot_use(suite):
         code = suite.run_saver(arguments)
         check(code == -1, f"Cubrix.scr {arguments} exited with {code}, expected -1")
     check(first(suite.read_state("parent.log"), "child ") is None, "a refused preview made a window")
-    suite.command_parent("close")
-    parent.wait(END_TIMEOUT, "the parent program to end")
+    suite.close_parent(parent)
 
 
 # ---- 4. configuration ----
@@ -431,28 +441,37 @@ def configuration_f1_shows_help(suite):
 
 # ---- 5. password protection on the Windows 95 platform ----
 
-class Windows95:
-    """Has Wine report the Windows 95 platform to the saver, with password protection set as
-    given; puts everything back afterwards."""
+class SaverSettings:
+    """Wine registry settings for Cubrix.scr alone: the platform Wine reports to it (win95 for the
+    Windows 95 platform), the password setting, and libraries it takes from its own folder rather
+    than Wine's builtin ones. Everything is put back afterwards."""
 
     APP_KEY = "HKCU\\Software\\Wine\\AppDefaults\\Cubrix.scr"
     DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
 
-    def __init__(self, suite, use_password):
+    def __init__(self, suite, version=None, use_password=None, native=()):
         self.suite = suite
-        self.use_password = use_password
+        self.values = []
+        if version is not None:
+            self.values.append((self.APP_KEY, "Version", "REG_SZ", version))
+        if use_password is not None:
+            self.values.append((self.DESKTOP_KEY, "ScreenSaveUsePassword", "REG_DWORD", str(use_password)))
+        for library in native:
+            self.values.append((self.APP_KEY + "\\DllOverrides", library, "REG_SZ", "native,builtin"))
 
     def __enter__(self):
-        wine = self.suite.wine
-        check(wine.reg("add", self.APP_KEY, "/v", "Version", "/d", "win95", "/f") == 0, "wine reg failed")
-        if self.use_password is not None:
-            check(wine.reg("add", self.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/t", "REG_DWORD",
-                           "/d", str(self.use_password), "/f") == 0, "wine reg failed")
+        for key, name, kind, data in self.values:
+            check(self.suite.wine.reg("add", key, "/v", name, "/t", kind, "/d", data, "/f") == 0,
+                  f"wine reg could not set {key}\\{name}")
         return self
 
     def __exit__(self, *_):
         self.suite.wine.reg("delete", self.APP_KEY, "/f")
         self.suite.wine.reg("delete", self.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
+
+
+def windows95(suite, use_password=None, native=()):
+    return SaverSettings(suite, version="win95", use_password=use_password, native=native)
 
 
 def verify_calls(suite):
@@ -461,7 +480,7 @@ def verify_calls(suite):
 
 @scenario()
 def windows95_password_refused_then_allowed(suite):
-    with Windows95(suite, 1):
+    with windows95(suite, use_password=1):
         suite.install("PASSWORD.CPL")
         suite.write_state("password-answer.txt", "refuse\n")
         saver = suite.start_saver("/s")
@@ -513,7 +532,7 @@ def windows95_password_refused_then_allowed(suite):
 
 
 def windows95_input_ends_at_once(suite, use_password, with_library):
-    with Windows95(suite, use_password):
+    with windows95(suite, use_password=use_password):
         if with_library:
             suite.install("PASSWORD.CPL")
         suite.write_state("password-answer.txt", "refuse\n")
@@ -539,32 +558,35 @@ def windows95_without_the_library_ends_at_once(suite):
 
 @scenario()
 def windows95_change_password_through_mpr(suite):
-    parent, handle = suite.start_parent()
-    with Windows95(suite, None):
+    # The owner given is not the foreground window, so the two cannot be mistaken for each other.
+    owner_program, handle = suite.start_parent("owner")
+    front_program, front = suite.start_parent("front")
+    with windows95(suite, native=["mpr"]):
         suite.install("MPR.DLL")
         for arguments, owner in ((f"/a {handle}", handle), (f"/a{handle}", handle),
-                                 (f"/a {NO_SUCH_WINDOW}", None), ("/a", None)):
+                                 (f"/a {NO_SUCH_WINDOW}", front), ("/a", front)):
             before = len(suite.read_state("mpr.log"))
             code = suite.run_saver(arguments)
             check(code == 0, f"Cubrix.scr {arguments} exited with {code}, expected 0")
             calls = suite.read_state("mpr.log")[before:]
             check(len(calls) == 1, f"Cubrix.scr {arguments} called MPR.DLL {len(calls)} times")
             _, provider, given, flags, reserved, foreground = calls[0].split()
-            expected = str(owner) if owner is not None else foreground
-            check((provider, given, flags, reserved) == ("SCRSAVE", expected, "0", "0"),
-                  f"Cubrix.scr {arguments}: PwdChangePasswordA got {calls[0]}, expected owner {expected}")
-            check(given != "0", f"Cubrix.scr {arguments} passed no owner window")
-        remove(os.path.join(suite.wine.staging, "MPR.DLL"))
+            check(foreground == str(front), f"the foreground window was {foreground}, not {front}")
+            check((provider, given, flags, reserved) == ("SCRSAVE", str(owner), "0", "0"),
+                  f"Cubrix.scr {arguments}: PwdChangePasswordA got {calls[0]}, expected owner {owner}")
+    remove(os.path.join(suite.wine.staging, "MPR.DLL"))
+    with windows95(suite):
         code = suite.run_saver(f"/a {handle}")
         check(code == 0, f"with Wine's own MPR.DLL the change exited with {code}, expected 0")
-    suite.command_parent("close")
-    parent.wait(END_TIMEOUT, "the parent program to end")
+    suite.close_parent(front_program, "front")
+    suite.close_parent(owner_program, "owner")
 
 
 @scenario()
 def change_password_is_refused_on_nt(suite):
     suite.install("MPR.DLL")
-    code = suite.run_saver("/a")
+    with SaverSettings(suite, native=["mpr"]):
+        code = suite.run_saver("/a")
     check(code == -1, f"/a on the NT platform exited with {code}, expected -1")
     check(not suite.read_state("mpr.log"), "/a on the NT platform reached MPR.DLL")
 
