@@ -309,7 +309,7 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 
 // ---- Files ----
 // Opens a file by its Windows path: a drive letter or a leading backslash means the portable drive
-// folder, backslashes separate; text mode ("t") reads and writes CR LF line ends and stops at Ctrl-Z.
+// folder, backslashes separate. Binary modes only ("rb", "wb"): a mode without "b" fails.
 FILE* OpenPlatformFile(const char* path, const char* mode);
 
 // The program's entry, defined by the host; the portable main() calls it as Windows would.

@@ -1,6 +1,7 @@
-// Portable files: the drive folder that stands for C:, Windows paths, and Windows text mode.
+// Portable files: the drive folder that stands for C:, and Windows paths inside it.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,8 +15,6 @@ namespace {
 
 std::string driveOverride;  // set by tests; empty means the environment decides
 
-constexpr int kCtrlZ = 26;  // ends the data of a file read in text mode
-
 void MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
     mkdir(path.substr(0, slash).c_str(), 0755);
@@ -24,61 +23,6 @@ void MakeFolders(const std::string& path) {
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// A stream in Windows text mode over a binary one: CR LF reads as LF, Ctrl-Z ends the data,
-// and LF is written as CR LF.
-struct TextStream {
-  FILE* raw;
-  bool ended;
-};
-
-ssize_t ReadText(void* cookie, char* buffer, size_t size) {
-  auto* stream = static_cast<TextStream*>(cookie);
-  size_t count = 0;
-  while (count < size && !stream->ended) {
-    int c = getc(stream->raw);
-    if (c == EOF || c == kCtrlZ) {
-      stream->ended = true;
-      break;
-    }
-    if (c == '\r') {
-      int next = getc(stream->raw);
-      if (next == '\n') {
-        c = '\n';
-      } else if (next != EOF) {
-        ungetc(next, stream->raw);
-      }
-    }
-    buffer[count++] = static_cast<char>(c);
-  }
-  return static_cast<ssize_t>(count);
-}
-
-ssize_t WriteText(void* cookie, const char* buffer, size_t size) {
-  auto* stream = static_cast<TextStream*>(cookie);
-  for (size_t i = 0; i < size; ++i) {
-    if (buffer[i] == '\n' && putc('\r', stream->raw) == EOF) return -1;
-    if (putc(buffer[i], stream->raw) == EOF) return -1;
-  }
-  return static_cast<ssize_t>(size);
-}
-
-// Only a return to the start (rewind) is offered; positions inside a translated file have no
-// simple meaning.
-int SeekText(void* cookie, off64_t* offset, int whence) {
-  auto* stream = static_cast<TextStream*>(cookie);
-  if (*offset != 0 || whence != SEEK_SET) return -1;
-  if (fseek(stream->raw, 0, SEEK_SET) != 0) return -1;
-  stream->ended = false;
-  return 0;
-}
-
-int CloseText(void* cookie) {
-  auto* stream = static_cast<TextStream*>(cookie);
-  int result = fclose(stream->raw);
-  delete stream;
-  return result;
-}
 
 }  // namespace
 
@@ -117,21 +61,14 @@ std::string HostPath(const char* windowsPath) {
   return result;
 }
 
-// Without "b" a Windows stream is in text mode, with or without "t".
+// Only binary streams: Windows text mode (CR LF, Ctrl-Z) is not imitated, so a text-mode open
+// fails here instead of quietly reading other bytes than Windows would.
 FILE* OpenPlatformFile(const char* path, const char* mode) {
-  if (path == nullptr || mode == nullptr) return nullptr;
-  std::string rawMode;
-  for (const char* c = mode; *c != '\0'; ++c) {
-    if (*c != 't' && *c != 'b') rawMode += *c;
+  if (path == nullptr || mode == nullptr || strchr(mode, 'b') == nullptr) {
+    errno = EINVAL;
+    return nullptr;
   }
-  rawMode += 'b';
-  FILE* raw = fopen(HostPath(path).c_str(), rawMode.c_str());
-  if (raw == nullptr || strchr(mode, 'b') != nullptr) return raw;
-  cookie_io_functions_t functions{ReadText, WriteText, SeekText, CloseText};
-  auto* stream = new TextStream{raw, false};
-  FILE* text = fopencookie(stream, rawMode.c_str(), functions);
-  if (text == nullptr) CloseText(stream);
-  return text;
+  return fopen(HostPath(path).c_str(), mode);
 }
 
 void ResetFiles() { driveOverride.clear(); }

@@ -54,43 +54,34 @@ TEST_F(FilesTest, DosPathsLandInTheDriveFolder) {
   EXPECT_EQ(OpenPlatformFile("\\nowhere\\missing.dat", "rb"), nullptr);
 }
 
-TEST_F(FilesTest, TextModeWritesCarriageReturnLineFeed) {
-  FILE* file = OpenPlatformFile("\\windows\\times.dat", "wt");
-  ASSERT_NE(file, nullptr);
-  fprintf(file, "Started           =%li\n", 1000L);
-  fputs("a\nb", file);
-  fclose(file);
-  EXPECT_EQ(ReadHostFile(drive_ + "/windows/times.dat"), "Started           =1000\r\na\r\nb");
-}
-
-TEST_F(FilesTest, TextModeReadDropsCarriageReturnBeforeLineFeedAndStopsAtCtrlZ) {
-  WriteHostFile(drive_ + "/windows/Cube.dat", "one\r\ntwo\rthree\n\r\r\nend\x1Ahidden\n");
-  FILE* file = OpenPlatformFile("C:\\windows\\Cube.dat", "rt");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(ReadAll(file), "one\ntwo\rthree\n\r\nend");
-  rewind(file);
-  char line[8];
-  ASSERT_NE(fgets(line, sizeof line, file), nullptr);
-  EXPECT_EQ(std::string(line), "one\n");
-  fclose(file);
-}
-
-TEST_F(FilesTest, ModeWithoutBIsTextModeAsOnWindows) {
-  WriteHostFile(drive_ + "/a.txt", "x\r\ny");
-  FILE* file = OpenPlatformFile("\\a.txt", "r");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(ReadAll(file), "x\ny");
-  fclose(file);
+TEST_F(FilesTest, BinaryBytesPassUnchangedAndTextModeIsRefused) {
+  WriteHostFile(drive_ + "/a.txt", "x\r\ny\x1A");
   FILE* binary = OpenPlatformFile("\\a.txt", "rb");
-  EXPECT_EQ(ReadAll(binary), "x\r\ny");
+  ASSERT_NE(binary, nullptr);
+  EXPECT_EQ(ReadAll(binary), std::string("x\r\ny\x1A"));
   fclose(binary);
+  EXPECT_EQ(OpenPlatformFile("\\a.txt", "rt"), nullptr);
+  EXPECT_EQ(OpenPlatformFile("\\a.txt", "r"), nullptr);
+  EXPECT_EQ(OpenPlatformFile("\\b.txt", "w"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(drive_ + "/b.txt"));
 }
 
-TEST_F(FilesTest, CarriageReturnAtTheVeryEndIsKept) {
-  WriteHostFile(drive_ + "/a.txt", "x\r");
-  FILE* file = OpenPlatformFile("\\a.txt", "rt");
-  EXPECT_EQ(ReadAll(file), "x\r");
+TEST_F(FilesTest, DriveFolderComesFromTheEnvironmentUnlessSet) {
+  TestHooks::ResetPlatform();
+  std::string folder = drive_ + "/other";
+  setenv("CUBRIX_DRIVE", folder.c_str(), 1);
+  FILE* file = OpenPlatformFile("C:\\windows\\x.dat", "wb");
+  unsetenv("CUBRIX_DRIVE");
+  ASSERT_NE(file, nullptr);
   fclose(file);
+  EXPECT_TRUE(std::filesystem::exists(folder + "/windows/x.dat"));
+}
+
+TEST_F(FilesTest, ForwardSlashesAndDoubledSeparatorsAlsoRootInTheDrive) {
+  FILE* file = OpenPlatformFile("/\\windows/y.dat", "wb");
+  ASSERT_NE(file, nullptr);
+  fclose(file);
+  EXPECT_TRUE(std::filesystem::exists(drive_ + "/windows/y.dat"));
 }
 
 }  // namespace
