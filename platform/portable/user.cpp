@@ -51,7 +51,7 @@ struct Timer {
 // Own handles lie above every X resource id (those stay below 2^29), and are never reused.
 constexpr uintptr_t kWindowHandleBase = 0x20010000u;
 constexpr UINT kMinimumTimerElapse = 10;  // Windows raises shorter periods to this
-constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signals and deadlines
+constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signals
 constexpr int kDefaultIdTimerBase = 0x7000;
 
 std::map<std::string, WNDCLASSA> classes;
@@ -73,7 +73,6 @@ bool saverRunning = false;
 int screenWidthOverride = 0;
 int screenHeightOverride = 0;
 
-uint64_t headlessDeadline = 0;  // 0: no limit
 volatile sig_atomic_t terminationRequested = 0;
 
 std::string Upper(const char* text) {
@@ -138,16 +137,11 @@ std::vector<HWND> ChildrenOf(HWND parent) {
   return children;
 }
 
-// Signals and the headless time limit turn into window destruction at a safe point.
-void CheckEndings() {
-  if (terminationRequested != 0) {
-    terminationRequested = 0;
-    DestroyAllWindows();
-  }
-  if (headlessDeadline != 0 && ClockNow() >= headlessDeadline) {
-    headlessDeadline = 0;
-    DestroyAllWindows();
-  }
+// A termination signal turns into window destruction at a safe point.
+void CheckTermination() {
+  if (terminationRequested == 0) return;
+  terminationRequested = 0;
+  DestroyAllWindows();
 }
 
 bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
@@ -199,7 +193,6 @@ bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
 uint64_t NextWakeTime() {
   uint64_t wake = UINT64_MAX;
   for (const Timer& timer : timers) wake = timer.due < wake ? timer.due : wake;
-  if (headlessDeadline != 0 && headlessDeadline < wake) wake = headlessDeadline;
   return wake;
 }
 
@@ -347,7 +340,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT flags) {
   if (PresenterActive()) PresenterPumpEvents(0);
-  CheckEndings();
+  CheckTermination();
   return TakeMessage(msg, window, first, last, (flags & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
@@ -533,8 +526,6 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-void SetHeadlessLimit(DWORD milliseconds) { headlessDeadline = milliseconds == 0 ? 0 : ClockNow() + milliseconds; }
-
 void InstallTerminationHandler() {
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
@@ -647,6 +638,5 @@ void ResetUser() {
   saverRunning = false;
   screenWidthOverride = 0;
   screenHeightOverride = 0;
-  headlessDeadline = 0;
   terminationRequested = 0;
 }

@@ -14,10 +14,8 @@ bool WindowClientSize(HWND window, int* width, int* height);
 HDC* WindowDCSlot(HWND window);
 // A foreign parent vanished: its own children are destroyed (they get WM_DESTROY).
 void DestroyChildrenOfForeign(uint32_t foreignId);
-// Destroys every own top-level window: how SIGTERM and the headless time limit end the program.
+// Destroys every own top-level window: how SIGTERM ends the program.
 void DestroyAllWindows();
-// Headless runs end by themselves after this long (milliseconds from now; 0 means never).
-void SetHeadlessLimit(DWORD milliseconds);
 // SIGTERM and SIGINT end the program as a closed window would: teardown runs, then the loop ends.
 void InstallTerminationHandler();
 

@@ -435,20 +435,4 @@ TEST_F(UserTest, TerminationSignalDestroysTheWindowsAndEndsTheLoop) {
   signal(SIGINT, SIG_DFL);
 }
 
-TEST_F(UserTest, HeadlessLimitEndsTheRunAfterItsTime) {
-  int ticks = 0;
-  behaviour = [&ticks](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER) ++ticks;
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(window, message, wParam, lParam);
-  };
-  HWND window = Create();
-  SetTimer(window, 1, 50, nullptr);
-  SetHeadlessLimit(1000);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
-  EXPECT_EQ(ticks, 19);  // 50, 100, ... 950; at 1000 the window goes first
-  EXPECT_EQ(GetTickCount(), 2000u);
-}
-
 }  // namespace
