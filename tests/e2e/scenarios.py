@@ -3,6 +3,7 @@
 import os
 import re
 import shutil
+import subprocess
 import time
 import traceback
 
@@ -18,6 +19,10 @@ FRAME_PERIOD_MS = 50
 TIMES_LABELS = ("Started", "Ended", "Total Frames", "Total Seconds", "Frames per Second")
 PREVIEW_SIZE = (320, 240)
 NO_SUCH_WINDOW = 1234567
+# A screenshot and the portable build's best frame: nearly all of the screen, and most of what
+# either draws, must agree; rasterizers may differ along polygon edges.
+MIN_EQUAL_SHARE = 0.995
+MIN_OBJECT_SHARE = 0.95
 
 SCENARIOS = []
 
@@ -644,6 +649,50 @@ def unknown_switches_exit_with_minus_one(suite):
           "an unknown switch opened a window")
 
 
+# ---- 8. the same picture as the portable build ----
+
+def best_reference_frame(suite, shot):
+    """Runs the portable build's renderer over the whole cycle against a screenshot."""
+    renderer = suite.files.get("e2e_render_frames")
+    check(renderer is not None, "no portable build with e2e_render_frames (CUBRIX_E2E_PORTABLE_BUILD)")
+    shot_path = os.path.join(suite.wine.state, "shot.rgb")
+    with open(shot_path, "wb") as file:
+        file.write(shot)
+    completed = subprocess.run([renderer, suite.sample, str(SCREEN_WIDTH), str(SCREEN_HEIGHT), shot_path],
+                               capture_output=True, text=True, timeout=120, env=headless_env())
+    check(completed.returncode == 0, f"the renderer failed: {completed.stderr.strip()}")
+    best = first(completed.stdout.splitlines(), "best ")
+    check(best is not None, "the renderer reported no best frame")
+    words = best.split()
+    return {"frame": int(words[1]), "angle": int(words[3]), "equal": int(words[5]), "pixels": int(words[7]),
+            "object_equal": int(words[9]), "object": int(words[11]), "edge": int(words[13]),
+            "inner": int(words[15])}
+
+
+def headless_env():
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    return env
+
+
+@scenario()
+def screenshot_matches_a_frame_of_the_portable_build(suite):
+    saver = suite.start_saver("/s")
+    suite.wait_saver_window(saver)
+    suite.wait_frame(saver)
+    shot = suite.wait_changes(saver, 1)
+    suite.screen.key("a")
+    check(saver.wait(END_TIMEOUT) == 0, "the saver did not end with 0")
+    best = best_reference_frame(suite, shot)
+    share = best["equal"] / best["pixels"]
+    object_share = best["object_equal"] / max(1, best["object"])
+    differing = best["pixels"] - best["equal"]
+    note = (f"frame {best['frame']} (angle {best['angle']}): {share:.2%} of all pixels equal, "
+            f"{object_share:.2%} of drawn pixels; of {differing} differing, {best['edge']} on polygon edges")
+    check(share >= MIN_EQUAL_SHARE and object_share >= MIN_OBJECT_SHARE, "too few equal pixels: " + note)
+    return note
+
+
 # ---- running ----
 
 def run_all(suite, chosen):
@@ -658,8 +707,8 @@ def run_all(suite, chosen):
         started = time.monotonic()
         try:
             suite.reset()
-            function(suite)
-            outcome = "PASS"
+            note = function(suite)
+            outcome = "PASS" + (f" ({note})" if note else "")
         except Failure as failure:
             outcome = f"FAIL ({failure})"
         except Exception:  # a fault of the suite itself still counts against the scenario
@@ -669,9 +718,9 @@ def run_all(suite, chosen):
                 suite.wine.restart_server()
             suite.wine.programs = []
         seconds = time.monotonic() - started
-        print(f"{outcome.split(' ', 1)[0]} {name} [{seconds:.1f} s]" +
-              ("" if outcome == "PASS" else ": " + outcome.split(" ", 1)[1]), flush=True)
-        if outcome == "PASS":
+        verdict, _, detail = outcome.partition(" ")
+        print(f"{verdict} {name} [{seconds:.1f} s]" + (f": {detail}" if detail else ""), flush=True)
+        if verdict == "PASS":
             passed += 1
         else:
             failed += 1
