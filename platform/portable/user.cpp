@@ -196,17 +196,19 @@ uint64_t NextWakeTime() {
   return wake;
 }
 
-// Waits for something to arrive: on the virtual clock time jumps to the next timer; on the real
-// clock the display is watched (or the thread sleeps) until then, in slices.
+// Waits for something to arrive: on the virtual clock time jumps to the next timer once the
+// display (if any) has nothing; on the real clock the display is watched (or the thread sleeps)
+// until then, in slices.
 void WaitForMessages() {
   uint64_t wake = NextWakeTime();
   uint64_t now = ClockNow();
-  if (VirtualClockActive() && !PresenterActive()) {
-    if (wake == UINT64_MAX) {
+  if (VirtualClockActive()) {
+    if (PresenterActive() && PresenterPumpEvents(wake == UINT64_MAX ? kLongestWaitMs : 0)) return;
+    if (wake == UINT64_MAX && !PresenterActive()) {
       fprintf(stderr, "portable platform: the message loop would wait forever\n");
       abort();
     }
-    if (wake > now) AdvanceVirtualClock(wake - now);
+    if (wake != UINT64_MAX && wake > now) AdvanceVirtualClock(wake - now);
     return;
   }
   int timeout = wake <= now ? 0 : (wake - now < kLongestWaitMs ? static_cast<int>(wake - now) : kLongestWaitMs);
