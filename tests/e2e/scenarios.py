@@ -235,6 +235,7 @@ def full_screen_covers_animates_and_closes_on_a_five_pixel_move(suite):
     started = time.monotonic()
     saver = suite.start_saver("/s")
     window = suite.wait_saver_window(saver)
+    shown = time.monotonic()
     check(suite.screen.geometry(window) == (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT),
           f"the window's X geometry is {suite.screen.geometry(window)}, not the whole screen")
     rows = windows_titled(suite.windows(), "Screen Saver")
@@ -253,8 +254,9 @@ def full_screen_covers_animates_and_closes_on_a_five_pixel_move(suite):
     suite.screen.move_pointer(CENTRE[0] + 3, CENTRE[1] + 1)
     suite.wait_changes(saver, 2)
     check(saver.running(), "a pointer move of 4 pixels ended the saver")
-    # Let the run last long enough that its statistics say something.
-    poll(lambda: time.monotonic() - started > 1.5, 5, "a run of 1.5 s")
+    # The run lasts over a second from the moment its window was seen, which is after the start
+    # of the statistics, so they say something.
+    poll(lambda: time.monotonic() - shown > 1.2, 5, "a run of 1.2 s")
     suite.screen.move_pointer(CENTRE[0] + 3, CENTRE[1] + 2)
     code = saver.wait(END_TIMEOUT, "the saver to end after a 5-pixel move")
     wall_ms = (time.monotonic() - started) * 1000
