@@ -580,6 +580,12 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
   h = std::min({h, to.height - dy, from.height - sy});
   if (w <= 0 || h <= 0) return TRUE;
   const size_t rowBytes = static_cast<size_t>(w) * sizeof(uint32_t);
+  if (w == to.stride && w == from.stride) {
+    // Whole rows on both sides: one block (memmove, as the two may be the same surface).
+    std::memmove(to.pixels + dy * to.stride, from.pixels + sy * from.stride, rowBytes * static_cast<size_t>(h));
+    ShowWindowRect(*target, dx, dy, dx + w, dy + h);
+    return TRUE;
+  }
   // Rows run bottom-up when copying downwards within one surface, so none is overwritten first.
   const bool upward = to.pixels == from.pixels && dy > sy;
   for (int64_t i = 0; i < h; ++i) {

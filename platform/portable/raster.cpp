@@ -19,7 +19,16 @@ namespace {
 __extension__ typedef __int128 Wide;
 
 // floor(numerator / denominator) for a positive denominator.
+int64_t FloorDiv(int64_t numerator, int64_t denominator) {
+  int64_t quotient = numerator / denominator;
+  if (numerator % denominator != 0 && numerator < 0) --quotient;
+  return quotient;
+}
+
+// The same for a wide numerator; the 64-bit division is much the cheaper, so it is used
+// whenever the numerator fits.
 int64_t FloorDiv(Wide numerator, int64_t denominator) {
+  if (numerator >= INT64_MIN && numerator <= INT64_MAX) return FloorDiv(static_cast<int64_t>(numerator), denominator);
   Wide quotient = numerator / denominator;
   if (numerator % denominator != 0 && numerator < 0) --quotient;
   return static_cast<int64_t>(quotient);
@@ -160,6 +169,12 @@ void FillSpanRect(const Surface& surface, int64_t left, int64_t top, int64_t rig
                   uint32_t pixel) {
   top = std::max<int64_t>(top, 0);
   bottom = std::min<int64_t>(bottom, surface.height);
+  if (top >= bottom) return;
+  // Whole rows of a gapless surface are one run of pixels: fill them in one go.
+  if (left <= 0 && right >= surface.width && surface.stride == surface.width) {
+    std::fill(Row(surface, top), Row(surface, bottom), pixel);
+    return;
+  }
   for (int64_t y = top; y < bottom; ++y) FillSpan(surface, Row(surface, y), left, right, pixel);
 }
 

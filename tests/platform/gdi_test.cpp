@@ -372,6 +372,12 @@ TEST_F(GdiTest, BitBltWithinOneSurfaceCopiesOverlappingRowsIntact) {
   ASSERT_TRUE(BitBlt(dc, 0, 0, 4, 4, dc, 0, 2, SRCCOPY));
   EXPECT_EQ(TestHooks::PixelAt(dc, 0, 0), 2u << 16);
   EXPECT_EQ(TestHooks::PixelAt(dc, 0, 3), 5u << 16);
+
+  // Whole rows, shifted down by one: each row takes the one above it.
+  for (int y = 0; y < 6; ++y) Fill(dc, RECT{0, y, 4, y + 1}, RGB(y, 0, 0));
+  ASSERT_TRUE(BitBlt(dc, 0, 1, 4, 5, dc, 0, 0, SRCCOPY));
+  for (int y = 1; y < 6; ++y) EXPECT_EQ(TestHooks::PixelAt(dc, 3, y), uint32_t(y - 1) << 16) << y;
+  EXPECT_EQ(TestHooks::PixelAt(dc, 3, 0), 0u);
 }
 
 TEST_F(GdiTest, AWindowKeepsOneContextOfItsClientSizeUntilItIsDestroyed) {
