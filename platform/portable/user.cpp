@@ -52,7 +52,6 @@ struct Timer {
 constexpr uintptr_t kWindowHandleBase = 0x20010000u;
 constexpr UINT kMinimumTimerElapse = 10;  // Windows raises shorter periods to this
 constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signals
-constexpr int kDefaultIdTimerBase = 0x7000;
 
 std::map<std::string, WNDCLASSA> classes;
 std::map<std::string, std::string> classNames;  // keeps lpszClassName alive for each class
@@ -64,7 +63,6 @@ std::deque<MSG> postedMessages;
 bool quitPending = false;
 int quitCode = 0;
 std::vector<Timer> timers;
-UINT_PTR nextThreadTimerId = kDefaultIdTimerBase;
 
 HWND foregroundWindow = nullptr;
 POINT injectedCursor{0, 0};
@@ -368,10 +366,10 @@ void PostQuitMessage(int exitCode) {
 
 // ---- Timers ----
 
+// Timers belong to a window here: the program never asks for a thread timer.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
   LogCall(LogKind::SetTimer, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(id), elapse);
-  if ((window != nullptr && FindWindowRecord(window) == nullptr) || InjectedFailure(Call::SetTimer)) return 0;
-  if (window == nullptr) id = nextThreadTimerId++;
+  if (FindWindowRecord(window) == nullptr || InjectedFailure(Call::SetTimer)) return 0;
   if (elapse < kMinimumTimerElapse) elapse = kMinimumTimerElapse;
   uint64_t due = ClockNow() + elapse;
   for (Timer& timer : timers) {

@@ -307,6 +307,7 @@ TEST_F(UserTest, TimersOfAWindowGoWithIt) {
   SetTimer(window, 1, 50, nullptr);
   PostMessageA(window, WM_USER, 0, 0);
   EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x20FFFFF0u)), 1, 50, nullptr), 0u);
+  EXPECT_EQ(SetTimer(nullptr, 1, 50, nullptr), 0u);
   TestHooks::FailCall(Call::SetTimer);
   EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 0u);
   DestroyWindow(window);
