@@ -241,16 +241,5 @@ def colours(pixels):
     return set(zip(pixels[0::3], pixels[1::3], pixels[2::3]))
 
 
-def equal_pixel_count(first, second):
-    """How many pixels of two packed RGB images of the same size are equal, at C speed."""
-    difference = (int.from_bytes(first, "little") ^ int.from_bytes(second, "little")).to_bytes(len(first), "little")
-    # A byte that differs becomes 1; a pixel differs when any of its three bytes does.
-    flags = difference.translate(bytes([0] + [1] * 255))
-    any_channel = (int.from_bytes(flags[0::3], "little") | int.from_bytes(flags[1::3], "little")
-                   | int.from_bytes(flags[2::3], "little"))
-    pixel_count = len(first) // 3
-    return any_channel.to_bytes(pixel_count, "little").count(0)
-
-
 def make_work_folder(arch):
     return tempfile.mkdtemp(prefix=f"cubrix-e2e-{arch}-")

@@ -27,18 +27,15 @@ MIN_OBJECT_SHARE = 0.95
 SCENARIOS = []
 
 
-def scenario(needs_saver=True):
-    def register(function):
-        SCENARIOS.append((function.__name__, needs_saver, function))
-        return function
-    return register
+def scenario(function):
+    SCENARIOS.append(function)
+    return function
 
 
 class Suite:
     """What every scenario works with: the files under test, the prefix and the screen."""
 
     def __init__(self, repo, files, wine, screen):
-        self.repo = repo
         self.files = files
         self.wine = wine
         self.screen = screen
@@ -69,8 +66,11 @@ class Suite:
         shutil.copy(self.files[name], os.path.join(self.wine.staging, name))
 
     def write_state(self, name, text):
-        with open(os.path.join(self.wine.state, name), "w") as file:
+        """Replaces a file at once, so a helper polling it never reads it half written."""
+        path = os.path.join(self.wine.state, name)
+        with open(path + ".new", "w") as file:
             file.write(text)
+        os.replace(path + ".new", path)
 
     def read_state(self, name):
         try:
@@ -230,7 +230,7 @@ def children_of(rows, parent):
 
 # ---- 1. full screen ----
 
-@scenario()
+@scenario
 def full_screen_covers_animates_and_closes_on_a_five_pixel_move(suite):
     started = time.monotonic()
     saver = suite.start_saver("/s")
@@ -283,29 +283,29 @@ def full_screen_ends_on(suite, act):
     check(suite.times()["frames"] >= 1, "times.dat counts no frame of a run that drew some")
 
 
-@scenario()
+@scenario
 def full_screen_ends_on_a_key(suite):
     full_screen_ends_on(suite, lambda s: s.screen.key("a"))
 
 
-@scenario()
+@scenario
 def full_screen_ends_on_alt(suite):
     full_screen_ends_on(suite, lambda s: s.screen.key("alt"))
 
 
-@scenario()
+@scenario
 def full_screen_ends_on_a_button(suite):
     full_screen_ends_on(suite, lambda s: s.screen.click(1))
 
 
-@scenario()
+@scenario
 def full_screen_ends_on_losing_activation(suite):
     full_screen_ends_on(suite, lambda s: s.screen.focus_elsewhere())
 
 
 # ---- 2. a second start ----
 
-@scenario()
+@scenario
 def second_full_screen_start_leaves_the_first_running(suite):
     first_saver = suite.start_saver("/s")
     suite.wait_saver_window(first_saver)
@@ -352,22 +352,22 @@ def preview_lifecycle(suite, arguments_for):
     suite.times()
 
 
-@scenario()
+@scenario
 def preview_with_p_and_a_blank(suite):
     preview_lifecycle(suite, lambda handle: f"/p {handle}")
 
 
-@scenario()
+@scenario
 def preview_with_l_and_a_blank(suite):
     preview_lifecycle(suite, lambda handle: f"/l {handle}")
 
 
-@scenario()
+@scenario
 def preview_with_the_handle_joined(suite):
     preview_lifecycle(suite, lambda handle: f"/p{handle}")
 
 
-@scenario()
+@scenario
 def preview_refuses_handles_it_cannot_use(suite):
     parent, handle = suite.start_parent()
     for arguments in (f"/p:{handle}", "/p 0", f"/p {NO_SUCH_WINDOW}", f"/p\\t{handle}"):
@@ -406,27 +406,27 @@ def click_button(suite, dialog_row, text):
     suite.screen.click(1)
 
 
-@scenario()
+@scenario
 def configuration_without_a_switch_closes_on_enter(suite):
     configuration_closes(suite, "", lambda s, row: s.screen.key("Return"))
 
 
-@scenario()
+@scenario
 def configuration_c_closes_on_escape(suite):
     configuration_closes(suite, "/c", lambda s, row: s.screen.key("Escape"))
 
 
-@scenario()
+@scenario
 def configuration_c_with_digits_closes_on_ok(suite):
     configuration_closes(suite, "/c:1234", lambda s, row: click_button(s, row, "OK"))
 
 
-@scenario()
+@scenario
 def configuration_closes_on_cancel(suite):
     configuration_closes(suite, "/c", lambda s, row: click_button(s, row, "Cancel"))
 
 
-@scenario()
+@scenario
 def configuration_f1_shows_help(suite):
     dialog, row = open_configuration(suite, "/c")
     suite.screen.key("F1")
@@ -485,7 +485,7 @@ def verify_calls(suite):
     return [line.split() for line in suite.read_state("password.log") if line.startswith("verify ")]
 
 
-@scenario()
+@scenario
 def windows95_password_refused_then_allowed(suite):
     with windows95(suite, use_password=1):
         suite.install("PASSWORD.CPL")
@@ -552,18 +552,18 @@ def windows95_input_ends_at_once(suite, use_password, with_library):
         check(not verify_calls(suite), "a password check was asked")
 
 
-@scenario()
+@scenario
 def windows95_protection_off_ends_at_once(suite):
     windows95_input_ends_at_once(suite, 0, True)
     check("load" not in suite.read_state("password.log"), "PASSWORD.CPL was loaded with protection off")
 
 
-@scenario()
+@scenario
 def windows95_without_the_library_ends_at_once(suite):
     windows95_input_ends_at_once(suite, 1, False)
 
 
-@scenario()
+@scenario
 def windows95_change_password_through_mpr(suite):
     # The owner given is not the foreground window, so the two cannot be mistaken for each other.
     owner_program, handle = suite.start_parent("owner")
@@ -589,7 +589,7 @@ def windows95_change_password_through_mpr(suite):
     suite.close_parent(owner_program, "owner")
 
 
-@scenario()
+@scenario
 def change_password_is_refused_on_nt(suite):
     suite.install("MPR.DLL")
     with SaverSettings(suite, native=["mpr"]):
@@ -627,13 +627,13 @@ def load_failure(suite, message):
     check(times["frames"] == 0, f"times.dat counts {times['frames']} frames after a failed load")
 
 
-@scenario()
+@scenario
 def missing_object_file_is_reported(suite):
     remove(suite.path("windows", "Cube.dat"))
     load_failure(suite, "Data file not found or cannot read")
 
 
-@scenario()
+@scenario
 def malformed_object_file_is_reported(suite):
     with open(suite.path("windows", "Cube.dat"), "w") as file:
         file.write("[255,0,0 (1,1,1) (2,1,1) (2,2,1)\n")
@@ -642,7 +642,7 @@ def malformed_object_file_is_reported(suite):
 
 # ---- 7. unknown switches ----
 
-@scenario()
+@scenario
 def unknown_switches_exit_with_minus_one(suite):
     for arguments in ("/x", "/?", "/\\ts", "-\\t", "/\\xe9"):
         code = suite.run_saver(arguments)
@@ -677,7 +677,7 @@ def headless_env():
     return env
 
 
-@scenario()
+@scenario
 def screenshot_matches_a_frame_of_the_portable_build(suite):
     saver = suite.start_saver("/s")
     suite.wait_saver_window(saver)
@@ -699,10 +699,11 @@ def screenshot_matches_a_frame_of_the_portable_build(suite):
 
 def run_all(suite, chosen):
     passed = failed = 0
-    for name, needs_saver, function in SCENARIOS:
+    for function in SCENARIOS:
+        name = function.__name__
         if chosen and name not in chosen:
             continue
-        if needs_saver and not suite.files["Cubrix.scr"]:
+        if not suite.files["Cubrix.scr"]:
             print(f"FAIL {name}: no Cubrix.scr in the build", flush=True)
             failed += 1
             continue
