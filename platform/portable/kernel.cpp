@@ -77,9 +77,8 @@ bool ReportsWin95() {
   return value != nullptr && strcmp(value, "1") == 0;
 }
 
-// ---- Command line ----
+// ---- Command line: one buffer for the whole run, so every returned pointer stays valid ----
 std::string commandLine = "cubrix";
-std::vector<char> commandLineBuffer;
 
 // ---- Modules ----
 struct Module {
@@ -272,11 +271,7 @@ void SetCommandLineFromArguments(int argc, char** argv) {
   commandLine = line;
 }
 
-LPSTR GetCommandLineA() {
-  commandLineBuffer.assign(commandLine.begin(), commandLine.end());
-  commandLineBuffer.push_back('\0');
-  return commandLineBuffer.data();
-}
+LPSTR GetCommandLineA() { return commandLine.data(); }
 
 // The ANSI code page here has single-byte characters only.
 LPSTR CharNextA(LPCSTR text) { return const_cast<LPSTR>(*text == '\0' ? text : text + 1); }

@@ -176,6 +176,7 @@ TEST_F(KernelTest, CommandLineQuotesAProgramNameWithABlank) {
   EXPECT_EQ(CommandLineOf({"/opt/my saver/cubrix", "/p", "1234"}), "\"/opt/my saver/cubrix\" /p 1234");
   EXPECT_EQ(CommandLineOf({"cubrix"}), "cubrix");
   EXPECT_EQ(CommandLineOf({"cubrix", ""}), "cubrix ");
+  EXPECT_EQ(GetCommandLineA(), GetCommandLineA());  // one buffer, not a fresh copy per call
 }
 
 TEST_F(KernelTest, CharNextStopsAtTheEnd) {
