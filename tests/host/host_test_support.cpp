@@ -18,6 +18,7 @@ SceneDouble sceneDouble;
 LRESULT SceneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   sceneDouble.calls.push_back({window, message, wParam, lParam, TestHooks::CallLog().size()});
   if (message == WM_CREATE && sceneDouble.onCreate) sceneDouble.onCreate(window);
+  if (message == WM_USER && sceneDouble.onUser) sceneDouble.onUser(window, wParam);
   if (sceneDouble.handOnToDefault) return HostDefaultHandler(window, message, wParam, lParam);
   return kSceneAnswer;
 }

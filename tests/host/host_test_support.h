@@ -30,6 +30,8 @@ struct SceneDouble {
   bool handOnToDefault = false;
   // Runs on WM_CREATE, e.g. to queue the close that ends a run.
   void (*onCreate)(HWND window) = nullptr;
+  // Runs on WM_USER, which tests post to act later in a running loop.
+  void (*onUser)(HWND window, WPARAM wParam) = nullptr;
 };
 extern SceneDouble sceneDouble;
 

@@ -362,6 +362,32 @@ TEST_F(RunSaverTest, PreviewTakesTheParentsClientSize) {
   EXPECT_EQ(240, height);
 }
 
+// The system's verification, refusing the first close and allowing the next.
+int verifyCalls = 0;
+BOOL WINAPI RefuseFirst(HWND window) {
+  ++verifyCalls;
+  if (verifyCalls == 1) PostMessageA(window, WM_USER, 0, 0);  // try again once the refusal is over
+  return verifyCalls > 1;
+}
+
+TEST_F(RunSaverTest, CloseRequestsPassTheSystemsVerificationThroughTheSaverWindow) {
+  TurnProtectionOn();
+  verifyCalls = 0;
+  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", RefuseFirst)});
+  sceneDouble.onCreate = [](HWND window) { PostMessageA(window, WM_KEYDOWN, 'A', 0); };
+  sceneDouble.onUser = [](HWND window, WPARAM) {
+    TestHooks::AdvanceClock(200);  // a close request this long after a refusal is asked again
+    PostMessageA(window, WM_LBUTTONDOWN, 1, 0);
+  };
+  EXPECT_EQ(0, RunSaver(nullptr));
+  EXPECT_EQ(2, verifyCalls);
+  EXPECT_TRUE(hostState.closeApproved);
+  int verifyRequests = 0;
+  for (const SceneCall& call : sceneDouble.calls) verifyRequests += call.message == WM_APP ? 1 : 0;
+  EXPECT_EQ(2, verifyRequests);  // each check went through the saver window's own procedure
+  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+}
+
 TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) {
   TurnProtectionOn();
   WNDCLASSA firstClass{};
