@@ -1,0 +1,180 @@
+// Speed of the scene: whole frames through SceneProc (clear, nine Instances, copy to the window)
+// for the sample cube and a heavy object, against the clear-and-copy floor; and loading the sample.
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/host_state.h"
+#include "platform/test_hooks.h"
+#include "platform/win32.h"
+#include "scene/colour_table.h"
+#include "geometry/rotation.h"
+#include "scene/object_file.h"
+#include "scene/renderer.h"
+#include "scene/scene_proc.h"
+
+namespace {
+
+constexpr double kTurn = 6.283185307179586;
+
+std::string SampleObjectText() {
+  std::ifstream in(std::string(CUBRIX_SOURCE_DIR) + "/data/Cube.dat", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// 20 faces of 20 vertices: discs of radius 55 file units fanned about the vertical axis, 9 degrees
+// apart, so that seen from any side together they cover about as much as when seen face-on.
+// At the Instances' distance one disc covers about 3% of a 1920x1080 screen, and the 180 discs of
+// a frame about six screens. Whole file units, triples side by side: each line stays within the
+// 254 characters that are read as one line.
+std::string HeavyObjectText() {
+  std::ostringstream text;
+  for (int face = 0; face < 20; ++face) {
+    double plane = face * kTurn / 40;
+    text << "[" << (face % 6) * 51 << "," << (face / 6) * 51 << "," << 255 - (face % 5) * 51 << "]";
+    for (int corner = 0; corner < 20; ++corner) {
+      double around = corner * kTurn / 20;
+      double radial = 55 * std::cos(around);
+      text << "(" << static_cast<int>(radial * std::cos(plane)) << "," << static_cast<int>(55 * std::sin(around))
+           << "," << static_cast<int>(radial * std::sin(plane)) << ")";
+    }
+    text << "\n";
+  }
+  return text.str();
+}
+
+// A saver window of the given size with its scene created from objectText.
+struct SceneRun {
+  HWND window = nullptr;
+};
+
+SceneRun StartScene(const std::string& objectText, int width, int height) {
+  TestHooks::ResetPlatform();
+  ResetSceneState();
+  ResetHostState();
+  std::string drive = "/tmp/cubrix_scene_bench";
+  mkdir(drive.c_str(), 0755);
+  mkdir((drive + "/windows").c_str(), 0755);
+  TestHooks::SetDriveFolder(drive);
+  std::ofstream(drive + "/windows/Cube.dat", std::ios::binary) << objectText;
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = SceneProc;
+  windowClass.lpszClassName = "SceneBench";
+  RegisterClassA(&windowClass);
+  SceneRun run;
+  run.window = CreateWindowExA(0, "SceneBench", "Screen Saver", WS_POPUP, 0, 0, width, height, nullptr, nullptr,
+                               nullptr, nullptr);
+  return run;
+}
+
+// Screens' worth of polygon area in an average frame, projected as the renderer does (area
+// outside the window included), sampled over the frame-angle cycle.
+double AverageOverdraw(int width, int height) {
+  const Object& object = scene.sceneObject;
+  double total = 0;
+  int frames = 0;
+  for (int32_t angle = 1; angle <= 359; angle += 6, ++frames) {
+    DepthRecord instances[kInstanceCount];
+    LayOutInstances(angle, instances);
+    for (const DepthRecord& instance : instances) {
+      for (int32_t i = 0; i < object.faceCount; ++i) {
+        const Face& face = object.faces[i];
+        POINT points[kMaxFaceVertices];
+        bool inFront = true;
+        for (int32_t j = 0; j < face.vertexCount; ++j) {
+          Vertex v = face.vertices[j];
+          RotatePoint(v, angle + kObjectAngleOffset, kAxisY);
+          v = Vertex{v.x + instance.position.x, v.y + instance.position.y, v.z + instance.position.z};
+          inFront = inFront && v.z < 0;
+          points[j] = ProjectToScreen(v);
+        }
+        double twiceArea = 0;
+        for (int32_t j = 0; inFront && j < face.vertexCount; ++j) {
+          const POINT& a = points[j];
+          const POINT& b = points[(j + 1) % face.vertexCount];
+          twiceArea += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+        }
+        total += std::fabs(twiceArea) / 2;
+      }
+    }
+  }
+  return total / frames / (static_cast<double>(width) * height);
+}
+
+void FrameBenchmark(benchmark::State& state, const std::string& objectText) {
+  SceneRun run = StartScene(objectText, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  if (run.window == nullptr || scene.sceneObject.faceCount == 0) {
+    state.SkipWithError("the scene did not start");
+    return;
+  }
+  for (auto _ : state) {
+    SendMessageA(run.window, WM_TIMER, 1, 0);
+    TestHooks::ClearCallLog();
+  }
+  state.counters["overdraw_screens"] = AverageOverdraw(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  DestroyWindow(run.window);
+  TestHooks::ResetPlatform();
+}
+
+void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText()); }
+void BM_HeavyFrame(benchmark::State& state) { FrameBenchmark(state, HeavyObjectText()); }
+
+// The least any frame costs: clearing a 32-bit frame and copying it once.
+void BM_ClearAndCopyFloor(benchmark::State& state) {
+  size_t pixels = static_cast<size_t>(state.range(0)) * static_cast<size_t>(state.range(1));
+  std::vector<uint32_t> back(pixels), front(pixels);
+  for (auto _ : state) {
+    std::memset(back.data(), 0, pixels * sizeof(uint32_t));
+    benchmark::ClobberMemory();
+    std::memcpy(front.data(), back.data(), pixels * sizeof(uint32_t));
+    benchmark::DoNotOptimize(front.data());
+    benchmark::ClobberMemory();
+  }
+}
+
+// One screen's worth of plain filling, the unit of overdraw.
+void BM_ScreenFill(benchmark::State& state) {
+  size_t pixels = static_cast<size_t>(state.range(0)) * static_cast<size_t>(state.range(1));
+  std::vector<uint32_t> back(pixels);
+  for (auto _ : state) {
+    std::memset(back.data(), 0x33, pixels * sizeof(uint32_t));
+    benchmark::DoNotOptimize(back.data());
+    benchmark::ClobberMemory();
+  }
+}
+
+void BM_LoadSample(benchmark::State& state) {
+  TestHooks::ResetPlatform();
+  const char* path = "/tmp/cubrix_scene_bench_cube.dat";
+  std::ofstream(path, std::ios::binary) << SampleObjectText();
+  for (auto _ : state) {
+    Object object{};
+    int32_t result = LoadObject(object, path);
+    benchmark::DoNotOptimize(result);
+    FreeObject(object);
+    FreeColourTable();
+    TestHooks::ClearCallLog();
+  }
+  std::remove(path);
+}
+
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ClearAndCopyFloor)->Apply(Sizes);
+BENCHMARK(BM_ScreenFill)->Apply(Sizes);
+BENCHMARK(BM_SampleFrame)->Apply(Sizes);
+BENCHMARK(BM_HeavyFrame)->Apply(Sizes);
+BENCHMARK(BM_LoadSample)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
