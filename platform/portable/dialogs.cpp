@@ -47,13 +47,9 @@ const DialogResource* FindDialogResource(LPCSTR templateName) {
 int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
   DialogState state;
   HWND box = CreateDialogWindow(caption, WS_POPUP | WS_CAPTION, kMessageBoxWidth, kMessageBoxHeight, &state);
-  DialogButton ok{IDOK,
-                  "OK",
-                  (kMessageBoxWidth - kButtonWidth) / 2,
-                  kMessageBoxHeight - kButtonHeight - kButtonMargin,
-                  kButtonWidth,
-                  kButtonHeight,
-                  true};
+  int left = (kMessageBoxWidth - kButtonWidth) / 2;
+  int top = kMessageBoxHeight - kButtonHeight - kButtonMargin;
+  DialogButton ok{IDOK, "OK", left, top, kButtonWidth, kButtonHeight, true};
   int result = 0;
   if (PresenterOpenDialog(box, owner, caption, text, &ok, 1, kMessageBoxWidth, kMessageBoxHeight)) {
     result = RunModalLoop(box) ? static_cast<int>(state.result) : 0;
@@ -89,7 +85,8 @@ HWND FirstTabStop(const DialogResource& resource, HWND dialog) {
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string shownCaption = caption != nullptr ? caption : "Error";
   std::string shownText = text != nullptr ? text : "";
-  LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, (shownCaption + "\n" + shownText).c_str());
+  std::string logged = shownCaption + "\n" + shownText;
+  LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
   if (messageBoxResponder) return messageBoxResponder(TestHooks::MessageBoxCall{owner, shownText, shownCaption, type});
   if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
