@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr UINT kAskTimeoutMs = 500;
+
 // Turns \t, \\ and \xNN into bytes, so a command line can carry a tab or a non-ASCII switch
 // exactly as written: a runtime's argument quoting would otherwise change it.
 std::string DecodeEscapes(const char* text) {
@@ -54,6 +56,19 @@ int RunProgram(const char* escapedCommandLine) {
   return static_cast<int>(exitCode);
 }
 
+unsigned long long HandleNumber(HWND window) {
+  return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window));
+}
+
+// Whether a static control shows an icon; asked of the window's own thread, briefly, so a hung
+// program cannot hang the probe.
+int ShowsIcon(HWND window, const char* className) {
+  if (lstrcmpiA(className, "Static") != 0 || (GetWindowLongA(window, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return 0;
+  DWORD_PTR icon = 0;
+  if (!SendMessageTimeoutA(window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs, &icon)) return 0;
+  return icon != 0 ? 1 : 0;
+}
+
 void PrintWindow(const char* kind, HWND window) {
   char className[256] = "";
   char title[256] = "";
@@ -66,13 +81,14 @@ void PrintWindow(const char* kind, HWND window) {
   GetWindowRect(window, &outer);
   GetClientRect(window, &client);
   const HWND parent = GetAncestor(window, GA_PARENT);
+  const HWND owner = GetWindow(window, GW_OWNER);
   // Tab-separated, one window a line: the suite splits on tabs.
-  std::printf("%s\t%llu\t%llu\t%lu\t%s\t%s\t%08lx\t%08lx\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%d\t%d\n", kind,
-              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
-              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(parent)), processId, className, title,
+  std::printf("%s\t%llu\t%llu\t%lu\t%s\t%s\t%08lx\t%08lx\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%d\t%d\t%llu\t%d\n", kind,
+              HandleNumber(window), HandleNumber(parent), processId, className, title,
               static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
               static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)), outer.left, outer.top, outer.right,
-              outer.bottom, client.right, client.bottom, GetDlgCtrlID(window), IsWindowVisible(window) ? 1 : 0);
+              outer.bottom, client.right, client.bottom, GetDlgCtrlID(window), IsWindowVisible(window) ? 1 : 0,
+              HandleNumber(owner), ShowsIcon(window, className));
 }
 
 BOOL CALLBACK PrintChild(HWND window, LPARAM) {
@@ -89,8 +105,7 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM) {
 
 int ListWindows() {
   EnumWindows(PrintTopLevel, 0);
-  const HWND foreground = GetForegroundWindow();
-  std::printf("foreground\t%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(foreground)));
+  std::printf("foreground\t%llu\n", HandleNumber(GetForegroundWindow()));
   return 0;
 }
 

@@ -95,13 +95,15 @@ class Suite:
         rows = []
         for line in listing.splitlines():
             fields = line.split("\t")
-            if len(fields) != 16:
+            if len(fields) != 18:
                 continue
             rows.append({"kind": fields[0], "hwnd": int(fields[1]), "parent": int(fields[2]),
                          "class": fields[4], "title": fields[5], "style": int(fields[6], 16),
                          "exstyle": int(fields[7], 16),
                          "rect": tuple(int(value) for value in fields[8:12]),
-                         "client": (int(fields[12]), int(fields[13])), "id": int(fields[14])})
+                         "client": (int(fields[12]), int(fields[13])), "id": int(fields[14]),
+                         "owner": int(fields[16]),
+                         "icon": fields[17] == "1"})
         return rows
 
     def start_parent(self, name="parent"):
@@ -228,6 +230,11 @@ def children_of(rows, parent):
     return [row for row in rows if row["kind"] == "child" and row["parent"] == parent["hwnd"]]
 
 
+def icons_of(rows, box):
+    """The controls of a message box that show an icon."""
+    return [row for row in children_of(rows, box) if row["icon"]]
+
+
 # ---- 1. full screen ----
 
 @scenario
@@ -338,8 +345,10 @@ def preview_lifecycle(suite, arguments_for):
     suite.screen.click(1)
     suite.screen.key("a")
     suite.command_parent("poke")
-    poll(lambda: first(suite.read_state("parent.log"), "context "), START_TIMEOUT,
-         "the forwarded context-menu request")
+    def forwarded():
+        check(saver.running(), f"input ended the preview with exit code {saver.exit_code()}")
+        return first(suite.read_state("parent.log"), "context ")
+    poll(forwarded, START_TIMEOUT, "the forwarded context-menu request")
     log = suite.read_state("parent.log")
     check(f"poked {child} 0" in log, f"the parent could not post input to the preview: {log}")
     check(f"context {handle}" in log, f"the forwarded request did not carry the parent's handle: {log}")
@@ -380,23 +389,28 @@ def preview_refuses_handles_it_cannot_use(suite):
 # ---- 4. configuration ----
 
 def open_configuration(suite, arguments):
+    """Shows the dialog; with a switch it belongs to the window in front, which we put there."""
+    front, owner = suite.start_parent("front") if arguments else (None, 0)
     dialog = suite.start_saver(arguments)
     def shown():
         check(dialog.running(), f"the program ended with {dialog.exit_code()} instead of showing the dialog")
         return windows_titled(suite.windows(), "Cubrix")
     rows = poll(shown, START_TIMEOUT, "the configuration dialog")
+    check(rows[0]["owner"] == owner, f"the dialog's owner is {rows[0]['owner']}, expected {owner}")
     buttons = {(row["id"], row["title"]) for row in children_of(suite.windows(), rows[0])
                if row["class"].lower() == "button"}
     check(buttons == {(1, "OK"), (2, "Cancel"), (1000, "&Help")}, f"the dialog's buttons are {sorted(buttons)}")
     poll(lambda: suite.screen.find("Cubrix"), START_TIMEOUT, "the dialog on the X screen")
-    return dialog, rows[0]
+    return dialog, rows[0], front
 
 
 def configuration_closes(suite, arguments, close):
-    dialog, row = open_configuration(suite, arguments)
+    dialog, row, front = open_configuration(suite, arguments)
     close(suite, row)
     code = dialog.wait(END_TIMEOUT, "the dialog to close")
     check(code == 0, f"exit code {code}, expected 0")
+    if front is not None:
+        suite.close_parent(front, "front")
 
 
 def click_button(suite, dialog_row, text):
@@ -428,7 +442,7 @@ def configuration_closes_on_cancel(suite):
 
 @scenario
 def configuration_f1_shows_help(suite):
-    dialog, row = open_configuration(suite, "/c")
+    dialog, row, front = open_configuration(suite, "/c")
     suite.screen.key("F1")
 
     def help_box():
@@ -439,11 +453,13 @@ def configuration_f1_shows_help(suite):
         return None
     box, texts = poll(help_box, START_TIMEOUT, "the help message box")
     check(texts - {"Help!", ""} == {"OK"}, f"the help box holds {sorted(texts)}, expected only Help! and OK")
+    check(not icons_of(suite.windows(), box), "the help box shows an icon")
     suite.screen.key("Return")
     poll(lambda: not [r for r in suite.windows() if r["hwnd"] == box["hwnd"]], END_TIMEOUT, "the help box to close")
     check(dialog.running() and windows_titled(suite.windows(), "Cubrix"), "closing the help box closed the dialog")
     suite.screen.key("Escape")
     check(dialog.wait(END_TIMEOUT) == 0, "the dialog did not end with 0")
+    suite.close_parent(front, "front")
 
 
 # ---- 5. password protection on the Windows 95 platform ----
@@ -607,7 +623,8 @@ def load_failure(suite, message):
         return windows_titled(suite.windows(), "LoadObject")
     box = poll(boxed, START_TIMEOUT, "the LoadObject message box")[0]
     texts = {row["title"] for row in children_of(suite.windows(), box)}
-    check(message in texts, f"the message box says {sorted(texts)}, expected {message!r}")
+    check(texts - {""} == {message, "OK"}, f"the message box holds {sorted(texts)}, expected {message!r} and OK")
+    check(len(icons_of(suite.windows(), box)) == 1, "the message box shows no icon")
     poll(lambda: suite.screen.find("LoadObject"), START_TIMEOUT, "the message box on the X screen")
     suite.screen.key("Return")
     suite.wait_saver_window(saver)
