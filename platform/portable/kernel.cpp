@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,11 @@ GlobalBlock* FindGlobalBlock(HGLOBAL handle) {
   return found == globalBlocks.end() ? nullptr : &found->second;
 }
 
+// Null when the memory is not there: the caller reports failure, as Windows does, instead of
+// letting an exception escape. new[0] still gives a distinct address.
 std::unique_ptr<unsigned char[]> NewStorage(SIZE_T bytes, bool zeroFill) {
-  if (bytes == 0) return nullptr;
-  return zeroFill ? std::unique_ptr<unsigned char[]>(new unsigned char[bytes]())
-                  : std::unique_ptr<unsigned char[]>(new unsigned char[bytes]);
+  return std::unique_ptr<unsigned char[]>(zeroFill ? new (std::nothrow) unsigned char[bytes]()
+                                                   : new (std::nothrow) unsigned char[bytes]);
 }
 
 HGLOBAL StoreGlobalBlock(GlobalBlock block) {
@@ -148,7 +150,8 @@ void UnloadModule(uintptr_t handle) {
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
   if (InjectedFailure(Call::GlobalAlloc)) return nullptr;
   GlobalBlock block;
-  block.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  if (bytes > 0) block.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  if (bytes > 0 && block.storage == nullptr) return nullptr;
   block.size = bytes;
   CountHandle(HandleKind::GlobalBlock, +1);
   return StoreGlobalBlock(std::move(block));
@@ -160,7 +163,8 @@ HGLOBAL GlobalReAlloc(HGLOBAL handle, SIZE_T bytes, UINT flags) {
   GlobalBlock* old = FindGlobalBlock(handle);
   if (old == nullptr || InjectedFailure(Call::GlobalReAlloc)) return nullptr;
   GlobalBlock moved;
-  moved.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  if (bytes > 0) moved.storage = NewStorage(bytes, (flags & GMEM_ZEROINIT) != 0);
+  if (bytes > 0 && moved.storage == nullptr) return nullptr;
   moved.size = bytes;
   moved.lockCount = old->lockCount;
   if (bytes > 0 && old->size > 0) memcpy(moved.storage.get(), old->storage.get(), std::min(bytes, old->size));
@@ -194,9 +198,8 @@ HGLOBAL GlobalFree(HGLOBAL handle) {
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
   if (InjectedFailure(Call::LocalAlloc)) return nullptr;
-  // new[0] still gives a distinct address, as LocalAlloc does for 0 bytes.
-  std::unique_ptr<unsigned char[]> storage((flags & LMEM_ZEROINIT) != 0 ? new unsigned char[bytes]()
-                                                                        : new unsigned char[bytes]);
+  std::unique_ptr<unsigned char[]> storage = NewStorage(bytes, (flags & LMEM_ZEROINIT) != 0);
+  if (storage == nullptr) return nullptr;
   void* address = storage.get();
   localBlocks.emplace(address, std::move(storage));
   CountHandle(HandleKind::LocalBlock, +1);

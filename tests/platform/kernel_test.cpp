@@ -9,9 +9,15 @@
 using TestHooks::Call;
 using TestHooks::HandleKind;
 
+// The sanitizers' allocator answers an impossible request with null instead of stopping the
+// program, as the platform's callers expect of the system's.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
 namespace {
 
 using KernelTest = PlatformTest;
+
+constexpr SIZE_T kImpossibleSize = SIZE_MAX / 4;
 
 TEST_F(KernelTest, ZeroByteBlockHasAHandleButCannotBeLocked) {
   HGLOBAL block = GlobalAlloc(GHND, 0);
@@ -98,6 +104,16 @@ TEST_F(KernelTest, InjectedFaultsHitTheNthCallOnly) {
   GlobalFree(third);
   TestHooks::FailCall(Call::LocalAlloc);
   EXPECT_EQ(LocalAlloc(LPTR, 4), nullptr);
+}
+
+TEST_F(KernelTest, RequestsBeyondMemoryFailInsteadOfThrowing) {
+  EXPECT_EQ(GlobalAlloc(GHND, kImpossibleSize), nullptr);
+  EXPECT_EQ(LocalAlloc(LPTR, kImpossibleSize), nullptr);
+  HGLOBAL block = GlobalAlloc(GHND, 1);
+  EXPECT_EQ(GlobalReAlloc(block, kImpossibleSize, GHND), nullptr);
+  EXPECT_EQ(GlobalFree(block), nullptr);  // the old block stayed valid
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::GlobalBlock), 0);
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::LocalBlock), 0);
 }
 
 TEST_F(KernelTest, BadHandlesAreRefusedNotFollowed) {
