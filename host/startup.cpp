@@ -21,8 +21,7 @@ LPCSTR SkipSpaces(LPCSTR text) {
   return text;
 }
 
-// Control bytes count as blanks behind the program name; the comparison is on unsigned bytes so
-// that characters of 128 and above are never taken for blanks.
+// Bytes are compared as unsigned values, so that characters of 128 and above are never blanks.
 unsigned char ByteAt(LPCSTR text) { return static_cast<unsigned char>(*text); }
 
 }  // namespace
@@ -42,6 +41,7 @@ LPCSTR FindArgumentText(LPCSTR commandLine) {
   } else {
     while (ByteAt(cursor) > ' ') cursor = CharNextA(cursor);
   }
+  // Tab and the other control bytes count as blanks here, unlike in the switch scan.
   while (*cursor != '\0' && ByteAt(cursor) <= ' ') cursor = CharNextA(cursor);
   return cursor;
 }
