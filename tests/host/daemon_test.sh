@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# scripts/cubrix-daemon: how the window a daemon names becomes the saver's preview switch, and,
+# where there is a display, that a saver it runs ends cleanly and promptly on SIGTERM and when
+# the daemon's window vanishes.
+# Usage: daemon_test.sh WRAPPER PROGRAM CUBE_DAT
+set -u
+wrapper=$1
+program=$2
+cube=$3
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# translates WANT [VAR=VALUE ...] -- ARGS...: the wrapper would start the saver with WANT.
+translates() {
+  local want=$1 settings=()
+  shift
+  while [ "$1" != "--" ]; do settings+=("$1"); shift; done
+  shift
+  local got
+  got=$(env -u XSCREENSAVER_WINDOW "${settings[@]}" CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
+  [ "$got" = "$want" ] || fail "cubrix-daemon $* ${settings[*]}: started '$got', expected '$want'"
+}
+
+# refuses ARGS...: the wrapper ends with 2 and starts nothing.
+refuses() {
+  local got status
+  got=$(env -u XSCREENSAVER_WINDOW CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
+  status=$?
+  [ "$status" -eq 2 ] && [ -z "$got" ] || fail "cubrix-daemon $*: status $status, started '$got'"
+}
+
+translates "/p 27262983" -- -window-id 0x1a00007
+translates "/p 27262983" -- --window-id 0X1A00007
+translates "/p 1234" -- --window-id=1234 -install -visual default
+translates "/p 7" -- -window-id 007
+translates "/p 16" XSCREENSAVER_WINDOW=0x10 -- -root
+translates "/p 5" XSCREENSAVER_WINDOW=0x10 -- -window-id 5
+translates "/p 4294967295" -- -window-id 0xffffffff
+translates "/s" --
+refuses -window-id abc
+refuses -window-id 0x
+refuses -window-id 0
+refuses -window-id -5
+refuses -window-id 4294967296
+refuses -window-id 0x100000000
+refuses -window-id
+
+if [ -z "${DISPLAY:-}" ] || ! command -v xlogo >/dev/null || ! command -v xwininfo >/dev/null; then
+  echo "no display (or no xlogo/xwininfo): the ending checks were skipped"
+  exit "$failures"
+fi
+
+work=$(mktemp -d /tmp/cubrix-daemon-test.XXXXXX)
+daemon_window=""
+trap '[ -n "$daemon_window" ] && kill "$daemon_window" 2>/dev/null; rm -rf "$work"' EXIT
+mkdir -p "$work/drive/windows"
+cp "$cube" "$work/drive/windows/Cube.dat"
+export CUBRIX_DRIVE="$work/drive" CUBRIX_PROGRAM="$program"
+
+# A window standing in for the daemon's: its process in daemon_window, its id in window_id.
+# Each gets a name of its own, so that no other window is taken for it.
+open_daemon_window() {
+  local name="cubrix-daemon-test-$$-$1"
+  xlogo -name "$name" -geometry 320x240+10+10 >/dev/null 2>&1 &
+  daemon_window=$!
+  window_id=""
+  for _ in $(seq 1 50); do
+    window_id=$(xwininfo -name "$name" 2>/dev/null | sed -n 's/.*Window id: \(0x[0-9a-fA-F]*\).*/\1/p')
+    [ -n "$window_id" ] && break
+    sleep 0.1
+  done
+}
+
+# ends_cleanly HOW SAVER_PID: within 2 s, with status 0 and a fresh times.dat.
+ends_cleanly() {
+  local how=$1 saver=$2 waited=0
+  while kill -0 "$saver" 2>/dev/null && [ "$waited" -lt 20 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  if kill -0 "$saver" 2>/dev/null; then
+    fail "$how: the saver still runs after 2 s"
+    kill -KILL "$saver"
+  fi
+  wait "$saver"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "$how: the saver ended with $status"
+  [ -f "$work/drive/windows/times.dat" ] || fail "$how: no times.dat"
+  rm -f "$work/drive/windows/times.dat"
+}
+
+for ending in sigterm vanished; do
+  open_daemon_window "$ending"
+  [ -n "$window_id" ] || { fail "$ending: the stand-in daemon window never appeared"; continue; }
+  XSCREENSAVER_WINDOW=$window_id "$wrapper" -root &
+  saver=$!
+  sleep 1
+  if [ "$ending" = sigterm ]; then kill -TERM "$saver"; else kill "$daemon_window"; fi
+  ends_cleanly "$ending" "$saver"
+  kill "$daemon_window" 2>/dev/null
+  wait "$daemon_window" 2>/dev/null
+  daemon_window=""
+done
+
+[ "$failures" -eq 0 ] && echo "all daemon checks passed"
+exit "$failures"
