@@ -120,7 +120,6 @@ class Wine:
                         CUBRIX_E2E_DIR="C:\\e2e", **QUIET_WINE)
         self.env.pop("WAYLAND_DISPLAY", None)
         self.drive = os.path.join(self.prefix, "drive_c")
-        self.windows = os.path.join(self.drive, "windows")
         self.staging = os.path.join(self.drive, "cubrix")
         self.state = os.path.join(self.drive, "e2e")
         os.makedirs(self.staging, exist_ok=True)

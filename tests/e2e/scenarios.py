@@ -81,9 +81,10 @@ class Suite:
 
     # ---- programs ----
 
-    def start_saver(self, arguments):
-        """Starts the saver with an exact command line; \\t and \\xNN stand for raw bytes."""
-        command = SAVER + (" " + arguments if arguments else "")
+    def start_saver(self, arguments, command_line=None):
+        """Starts the saver with an exact command line (the program name, a blank and the
+        arguments, unless given whole); \\t and \\xNN stand for raw bytes."""
+        command = command_line or SAVER + (" " + arguments if arguments else "")
         return self.wine.start(self.files["e2e_probe.exe"], "run", command)
 
     def run_saver(self, arguments, timeout=END_TIMEOUT):
@@ -392,16 +393,22 @@ def open_configuration(suite, arguments):
     """Shows the dialog; with a switch it belongs to the window in front, which we put there."""
     front, owner = suite.start_parent("front") if arguments else (None, 0)
     dialog = suite.start_saver(arguments)
-    def shown():
-        check(dialog.running(), f"the program ended with {dialog.exit_code()} instead of showing the dialog")
-        return windows_titled(suite.windows(), "Cubrix")
-    rows = poll(shown, START_TIMEOUT, "the configuration dialog")
+    rows = wait_dialog(suite, dialog)
     check(rows[0]["owner"] == owner, f"the dialog's owner is {rows[0]['owner']}, expected {owner}")
     buttons = {(row["id"], row["title"]) for row in children_of(suite.windows(), rows[0])
                if row["class"].lower() == "button"}
     check(buttons == {(1, "OK"), (2, "Cancel"), (1000, "&Help")}, f"the dialog's buttons are {sorted(buttons)}")
-    poll(lambda: suite.screen.find("Cubrix"), START_TIMEOUT, "the dialog on the X screen")
     return dialog, rows[0], front
+
+
+def wait_dialog(suite, dialog):
+    """The configuration dialog's window rows, once it is shown on the X screen too."""
+    def shown():
+        check(dialog.running(), f"the program ended with {dialog.exit_code()} instead of showing the dialog")
+        return windows_titled(suite.windows(), "Cubrix")
+    rows = poll(shown, START_TIMEOUT, "the configuration dialog")
+    poll(lambda: suite.screen.find("Cubrix"), START_TIMEOUT, "the dialog on the X screen")
+    return rows
 
 
 def configuration_closes(suite, arguments, close):
@@ -666,6 +673,19 @@ def unknown_switches_exit_with_minus_one(suite):
         check(code == -1, f"Cubrix.scr {arguments} exited with {code}, expected -1")
     check(not suite.screen.find("Screen Saver") and not windows_titled(suite.windows(), "Cubrix"),
           "an unknown switch opened a window")
+
+
+@scenario
+def quoted_program_name_is_skipped(suite):
+    # As the system writes a name that may hold blanks; a switch may follow the quote at once.
+    saver = suite.start_saver(None, f'"{SAVER}" /s')
+    suite.wait_saver_window(saver)
+    suite.screen.key("a")
+    check(saver.wait(END_TIMEOUT) == 0, "the saver did not end with 0")
+    dialog = suite.start_saver(None, f'"{SAVER}"/c')
+    wait_dialog(suite, dialog)
+    suite.screen.key("Escape")
+    check(dialog.wait(END_TIMEOUT) == 0, "the dialog did not end with 0")
 
 
 # ---- 8. the same picture as the portable build ----
