@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/host_state.h"
@@ -260,6 +261,21 @@ BOOL WINAPI AlwaysAllow(HWND) { return TRUE; }
 
 void CloseAtOnce(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
+// Passes the new window's client size to the scene in a WM_USER, then closes.
+void ReportSizeAndClose(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  PostMessageA(window, WM_USER, static_cast<WPARAM>(client.right), client.bottom);
+  CloseAtOnce(window);
+}
+
+std::pair<int, int> ReportedSize() {
+  for (const SceneCall& call : sceneDouble.calls) {
+    if (call.message == WM_USER) return {static_cast<int>(call.wParam), static_cast<int>(call.lParam)};
+  }
+  return {-1, -1};
+}
+
 class RunSaverTest : public HostTest {
  protected:
   void SetUp() override {
@@ -313,7 +329,9 @@ TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterT
 
 TEST_F(RunSaverTest, FullScreenWindowCoversTheScreenOnTop) {
   TestHooks::SetScreenSize(800, 600);
+  sceneDouble.onCreate = ReportSizeAndClose;
   EXPECT_EQ(0, RunSaver(nullptr));
+  EXPECT_EQ(std::make_pair(800, 600), ReportedSize());
   std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
   ASSERT_EQ(1u, created.size());
   EXPECT_EQ(0x96000000, static_cast<uint32_t>(created[0].args[1]));
@@ -343,23 +361,9 @@ TEST_F(RunSaverTest, PreviewNeverTouchesThePasswordSupport) {
 
 TEST_F(RunSaverTest, PreviewTakesTheParentsClientSize) {
   HWND parent = MakeTestWindow("Display Properties");
-  int width = -1;
-  int height = -1;
-  sceneDouble.onCreate = [](HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    PostMessageA(window, WM_USER, static_cast<WPARAM>(client.right), client.bottom);
-    PostMessageA(window, WM_CLOSE, 0, 0);
-  };
+  sceneDouble.onCreate = ReportSizeAndClose;
   EXPECT_EQ(0, RunSaver(parent));
-  for (const SceneCall& call : sceneDouble.calls) {
-    if (call.message == WM_USER) {
-      width = static_cast<int>(call.wParam);
-      height = static_cast<int>(call.lParam);
-    }
-  }
-  EXPECT_EQ(320, width);
-  EXPECT_EQ(240, height);
+  EXPECT_EQ(std::make_pair(320, 240), ReportedSize());
 }
 
 // The system's verification, refusing the first close and allowing the next.
