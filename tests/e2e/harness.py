@@ -151,8 +151,9 @@ class Wine:
         self.stop_server()
         self.start_server()
 
-    def start(self, exe, *args, reports_exit=True):
-        program = Program(self.loader() + [exe, *args], self.env, self.staging, reports_exit)
+    def start(self, exe, *args, reports_exit=True, cwd=None):
+        """Starts a program in the background, in the saver's folder (drive C:) unless told."""
+        program = Program(self.loader() + [exe, *args], self.env, cwd or self.staging, reports_exit)
         self.programs.append(program)
         return program
 
@@ -171,6 +172,13 @@ class Wine:
                                        stdout=output, stderr=subprocess.DEVNULL, timeout=timeout)
             output.seek(0)
             return completed.returncode, output.read()
+
+    def add_drive(self, letter, folder):
+        """Maps a drive letter of the prefix to a folder."""
+        os.makedirs(folder, exist_ok=True)
+        link = os.path.join(self.prefix, "dosdevices", letter.lower() + ":")
+        if not os.path.islink(link):
+            os.symlink(folder, link)
 
     def close(self):
         self.stop_server()

@@ -81,11 +81,11 @@ class Suite:
 
     # ---- programs ----
 
-    def start_saver(self, arguments, command_line=None):
+    def start_saver(self, arguments, command_line=None, cwd=None):
         """Starts the saver with an exact command line (the program name, a blank and the
         arguments, unless given whole); \\t and \\xNN stand for raw bytes."""
         command = command_line or SAVER + (" " + arguments if arguments else "")
-        return self.wine.start(self.files["e2e_probe.exe"], "run", command)
+        return self.wine.start(self.files["e2e_probe.exe"], "run", command, cwd=cwd)
 
     def run_saver(self, arguments, timeout=END_TIMEOUT):
         return self.start_saver(arguments).wait(timeout, f"Cubrix.scr {arguments!r} to end")
@@ -309,6 +309,21 @@ def full_screen_ends_on_a_button(suite):
 @scenario
 def full_screen_ends_on_losing_activation(suite):
     full_screen_ends_on(suite, lambda s: s.screen.focus_elsewhere())
+
+
+@scenario
+def full_screen_on_a_drive_without_a_windows_folder_ends_cleanly(suite):
+    # The statistics go to \windows on the current drive; on drive D: there is no such folder.
+    other_drive = os.path.join(os.path.dirname(suite.wine.prefix), "drive_d")
+    suite.wine.add_drive("d", other_drive)
+    saver = suite.start_saver("/s", cwd=other_drive)
+    suite.wait_saver_window(saver)
+    suite.wait_frame(saver)
+    suite.screen.key("a")
+    code = saver.wait(END_TIMEOUT, "the saver to end on a key")
+    check(code == 0, f"exit code {code}, expected 0")
+    check(not os.path.exists(suite.path("windows", "times.dat")), "times.dat was written on drive C:")
+    check(os.listdir(other_drive) == [], f"the saver left {os.listdir(other_drive)} on drive D:")
 
 
 # ---- 2. a second start ----
