@@ -94,10 +94,8 @@ std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) co
     const intptr_t* a = call.args;
     switch (call.kind) {
       case LogKind::PostMessage:
-      case LogKind::SendMessage:
-        lines.push_back(std::string(call.kind == LogKind::PostMessage ? "PostMessage " : "SendMessage ") +
-                        HandleName(a[0]) + " " + MessageName(static_cast<UINT>(a[1])) + " " + HandleName(a[2]) +
-                        " " + std::to_string(a[3]));
+        lines.push_back("PostMessage " + HandleName(a[0]) + " " + MessageName(static_cast<UINT>(a[1])) + " " +
+                        HandleName(a[2]) + " " + std::to_string(a[3]));
         break;
       case LogKind::DefWindowProc:
         lines.push_back("DefWindowProc " + MessageName(static_cast<UINT>(a[1])));
@@ -120,9 +118,6 @@ std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) co
       case LogKind::FreeLibrary:
         lines.push_back("FreeLibrary");
         break;
-      case LogKind::GetProcAddress:
-        lines.push_back("GetProcAddress " + call.text);
-        break;
       case LogKind::RegisterClass:
         lines.push_back("RegisterClass " + call.text);
         break;
@@ -135,14 +130,8 @@ std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) co
       case LogKind::RegOpenKey:
         lines.push_back("RegOpenKey " + call.text + (a[0] == ERROR_SUCCESS ? "" : " failed"));
         break;
-      case LogKind::RegQueryValue:
-        lines.push_back("RegQueryValue " + call.text + (a[0] == ERROR_SUCCESS ? "" : " failed"));
-        break;
       case LogKind::EndDialog:
         lines.push_back("EndDialog " + HandleName(a[0]) + " " + std::to_string(a[1]));
-        break;
-      case LogKind::RegCloseKey:
-        lines.push_back("RegCloseKey");
         break;
       default:
         lines.push_back("call of kind " + std::to_string(static_cast<int>(call.kind)));
