@@ -230,7 +230,7 @@ TEST_P(SceneLoadResultTest, ReportsTheResultAndReleasesEverything) {
 constexpr const char kTwoFaces[] = "[255,0,0] (-5,-5,0) (5,-5,0) (0,5,0)\n(0,0,0) (5,0,0) (0,5,0)\n";
 
 INSTANTIATE_TEST_SUITE_P(
-    EveryCode, SceneLoadResultTest,
+    EveryResultAndFault, SceneLoadResultTest,
     ::testing::Values(LoadCase{"Success", kTwoFaces, Call::GlobalAlloc, 0, kLoadSucceeded},
                       LoadCase{"FaceAllocation", kTwoFaces, Call::GlobalAlloc, 1, kFaceAllocationFailed},
                       LoadCase{"VertexAllocation", kTwoFaces, Call::GlobalAlloc, 3, kVertexAllocationFailed},
@@ -243,7 +243,12 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"ColourTableLock", kTwoFaces, Call::GlobalLock, 2, kLoadSucceeded},
                       LoadCase{"ColourTableGrowth", kTwoFaces, Call::GlobalReAlloc, 1, kLoadSucceeded},
                       LoadCase{"Brush", kTwoFaces, Call::CreateSolidBrush, 1, kLoadSucceeded},
-                      LoadCase{"PaletteDescriptor", kTwoFaces, Call::LocalAlloc, 1, kLoadSucceeded}),
+                      LoadCase{"PaletteDescriptor", kTwoFaces, Call::LocalAlloc, 1, kLoadSucceeded},
+                      LoadCase{"Palette", kTwoFaces, Call::CreatePalette, 1, kLoadSucceeded},
+                      LoadCase{"BackBufferContext", kTwoFaces, Call::CreateCompatibleDC, 1, kLoadSucceeded},
+                      LoadCase{"BackBufferBitmap", kTwoFaces, Call::CreateCompatibleBitmap, 1, kLoadSucceeded},
+                      LoadCase{"WindowContextOnCreation", kTwoFaces, Call::GetDC, 1, kLoadSucceeded},
+                      LoadCase{"WindowContextInAFrame", kTwoFaces, Call::GetDC, 2, kLoadSucceeded}),
     [](const ::testing::TestParamInfo<LoadCase>& param) { return std::string(param.param.name); });
 
 // ---- Frames ----
