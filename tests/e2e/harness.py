@@ -186,14 +186,15 @@ class Wine:
 
 
 def copy_prefix(template, prefix):
-    """A hard-linked copy is quick; the registry files, which the wine server rewrites in place,
-    become real copies so the template stays as it was."""
+    """A hard-linked copy is quick; the registry files and the Windows directory's .ini files,
+    which Wine rewrites in place, become real copies so the template stays as it was."""
     subprocess.run(["cp", "-al", template, prefix], check=True)
-    for name in os.listdir(prefix):
-        if name.endswith(".reg"):
-            path = os.path.join(prefix, name)
-            os.remove(path)
-            shutil.copy2(os.path.join(template, name), path)
+    for folder, suffix in (("", ".reg"), (os.path.join("drive_c", "windows"), ".ini")):
+        for name in os.listdir(os.path.join(prefix, folder)):
+            if name.lower().endswith(suffix):
+                path = os.path.join(prefix, folder, name)
+                os.remove(path)
+                shutil.copy2(os.path.join(template, folder, name), path)
 
 
 class Screen:
