@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "host/host_state.h"
@@ -31,16 +32,26 @@ uint32_t ReferenceHandle(const char* text) {
   return static_cast<uint32_t>(value);
 }
 
+// A drive folder of this process's own, made on first use and removed when the process ends.
+std::string fuzzDrive;
+
+void RemoveFuzzDrive() { std::filesystem::remove_all(fuzzDrive); }
+
+const std::string& FuzzDrive() {
+  if (fuzzDrive.empty()) {
+    char pattern[] = "/tmp/cubrix-fuzz-XXXXXX";
+    Require(mkdtemp(pattern) != nullptr, "cannot make a drive folder");
+    fuzzDrive = pattern;
+    std::atexit(RemoveFuzzDrive);
+  }
+  return fuzzDrive;
+}
+
 void CloseAtOnce(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 void PrepareModes(bool win95) {
   TestHooks::ResetPlatform();
-  static const std::string drive = [] {
-    char pattern[] = "/tmp/cubrix-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return std::string(made ? made : "/tmp");
-  }();
-  TestHooks::SetDriveFolder(drive);
+  TestHooks::SetDriveFolder(FuzzDrive());
   TestHooks::UseVirtualClock(0);
   TestHooks::SetWin95(win95);
   TestHooks::SetDialogDriver([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
