@@ -34,9 +34,12 @@ struct GdiObject {
   bool counted = false;
   uint32_t generation = 1;
   int selections = 0;  // device contexts that hold this object
-  // Brush and pen.
+  // Brush and pen, with the pixel their colour last resolved to and against which palette
+  // (palettes never change, so the pair stays valid).
   COLORREF colour = 0;
   bool hollow = false;
+  HPALETTE resolvedPalette = nullptr;
+  uint32_t resolvedPixel = 0;
   // Bitmap and window surface.
   int width = 0;
   int height = 0;
@@ -49,10 +52,6 @@ struct GdiObject {
   HGDIOBJ brush = nullptr;
   HGDIOBJ pen = nullptr;
   HPALETTE palette = nullptr;
-  // The last palette-relative colour resolved in this context, and against which palette.
-  COLORREF cachedColour = 0;
-  HPALETTE cachedPalette = nullptr;
-  uint32_t cachedPixel = 0;
 };
 
 struct StockObjects {
@@ -209,20 +208,20 @@ uint32_t NearestEntry(const std::vector<PALETTEENTRY>& entries, COLORREF colour)
   return PixelOf(e.peRed, e.peGreen, e.peBlue);
 }
 
-// The pixel a colour is drawn as in this context: palette-relative colours snap to the nearest
-// entry of the selected palette, all others are drawn as their RGB value.
-uint32_t ResolveColour(GdiObject& dc, COLORREF colour) {
+// The pixel a brush or pen draws in this context: a palette-relative colour snaps to the nearest
+// entry of the selected palette, any other colour is drawn as its RGB value.
+uint32_t ResolveColour(const GdiObject& dc, GdiObject& paint) {
+  const COLORREF colour = paint.colour;
   if ((colour & 0xFF000000u) != kPaletteRelative) {
     return PixelOf(GetRValue(colour), GetGValue(colour), GetBValue(colour));
   }
-  if (dc.cachedPalette != dc.palette || dc.cachedColour != colour) {
+  if (paint.resolvedPalette != dc.palette) {
     const GdiObject* palette = Lookup(dc.palette, Kind::Palette);
-    dc.cachedPixel = palette != nullptr ? NearestEntry(palette->entries, colour)
-                                        : PixelOf(GetRValue(colour), GetGValue(colour), GetBValue(colour));
-    dc.cachedPalette = dc.palette;
-    dc.cachedColour = colour;
+    paint.resolvedPixel = palette != nullptr ? NearestEntry(palette->entries, colour)
+                                             : PixelOf(GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    paint.resolvedPalette = dc.palette;
   }
-  return dc.cachedPixel;
+  return paint.resolvedPixel;
 }
 
 // ---- Surfaces ----
@@ -530,11 +529,11 @@ UINT RealizePalette(HDC dc) { return Lookup(dc, Kind::Dc) != nullptr ? 0 : kGdiE
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   GdiObject* context = Lookup(dc, Kind::Dc);
-  const GdiObject* fill = Lookup(brush, Kind::Brush);
+  GdiObject* fill = Lookup(brush, Kind::Brush);
   Surface surface;
   if (context == nullptr || fill == nullptr || rect == nullptr || !DcSurface(dc, &surface)) return 0;
   if (fill->hollow) return 1;
-  FillSpanRect(surface, rect->left, rect->top, rect->right, rect->bottom, ResolveColour(*context, fill->colour));
+  FillSpanRect(surface, rect->left, rect->top, rect->right, rect->bottom, ResolveColour(*context, *fill));
   ShowWindowRect(*context, rect->left, rect->top, rect->right, rect->bottom);
   return 1;
 }
@@ -543,16 +542,16 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
   GdiObject* context = Lookup(dc, Kind::Dc);
   Surface surface;
   if (context == nullptr || points == nullptr || count < 2 || !DcSurface(dc, &surface)) return FALSE;
-  const GdiObject* brush = Lookup(context->brush, Kind::Brush);
-  const GdiObject* pen = Lookup(context->pen, Kind::Pen);
+  GdiObject* brush = Lookup(context->brush, Kind::Brush);
+  GdiObject* pen = Lookup(context->pen, Kind::Pen);
   try {
     if (brush != nullptr && !brush->hollow) {
-      FillPolygon(surface, points, count, ResolveColour(*context, brush->colour), edgeTable);
+      FillPolygon(surface, points, count, ResolveColour(*context, *brush), edgeTable);
     }
   } catch (const std::bad_alloc&) {
     return FALSE;
   }
-  if (pen != nullptr && !pen->hollow) DrawOutline(surface, points, count, ResolveColour(*context, pen->colour));
+  if (pen != nullptr && !pen->hollow) DrawOutline(surface, points, count, ResolveColour(*context, *pen));
   if (context->window != nullptr) {
     int64_t left = points[0].x, top = points[0].y, right = points[0].x, bottom = points[0].y;
     for (int i = 1; i < count; ++i) {
