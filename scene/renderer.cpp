@@ -8,6 +8,9 @@
 
 namespace {
 
+constexpr int32_t kGridStep = 500;       // the grid's spacing in model units
+constexpr int32_t kGridDistance = 3000;  // how far the turned grid is pushed from the viewer
+
 int32_t Saturate(int64_t value) {
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
@@ -47,9 +50,6 @@ void SelectFaceBrush(HDC surface, int32_t colourIndex) {
 bool Drawable(const Face& face) {
   return face.vertices != nullptr && face.vertexCount > 0 && face.vertexCount <= kMaxFaceVertices;
 }
-
-constexpr int32_t kGridStep = 500;       // the grid's spacing in model units
-constexpr int32_t kGridDistance = 3000;  // how far the turned grid is pushed from the viewer
 
 }  // namespace
 
