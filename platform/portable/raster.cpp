@@ -13,6 +13,7 @@
 #include "platform/portable/raster.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -64,6 +65,24 @@ void Advance(int64_t& quotient, int64_t& remainder, int64_t stepQuotient, int64_
   }
 }
 
+// Four pixels as one 16-byte value: stores of it stay vectorised whatever the optimisation level.
+typedef uint32_t PixelQuad __attribute__((vector_size(16)));
+
+// Fills count pixels. Black, every byte zero, goes to memset, the fastest fill there is.
+void FillPixels(uint32_t* to, size_t count, uint32_t pixel) {
+  if (pixel == 0) {
+    std::memset(to, 0, count * sizeof(uint32_t));
+    return;
+  }
+  const PixelQuad quad = {pixel, pixel, pixel, pixel};
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    std::memcpy(to + i, &quad, sizeof quad);
+    std::memcpy(to + i + 4, &quad, sizeof quad);
+  }
+  for (; i < count; ++i) to[i] = pixel;
+}
+
 uint32_t* Row(const Surface& surface, int64_t y) {
   return surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride);
 }
@@ -100,7 +119,7 @@ void AddEdge(const Surface& surface, const POINT& a, const POINT& b, std::vector
 void FillSpan(const Surface& surface, uint32_t* row, int64_t from, int64_t to, uint32_t pixel) {
   from = std::max<int64_t>(from, 0);
   to = std::min<int64_t>(to, surface.width);
-  if (from < to) std::fill(row + from, row + to, pixel);
+  if (from < to) FillPixels(row + from, static_cast<size_t>(to - from), pixel);
 }
 
 // Orders the active edges by column; they are nearly sorted from the previous scanline.
@@ -172,7 +191,7 @@ void FillSpanRect(const Surface& surface, int64_t left, int64_t top, int64_t rig
   if (top >= bottom) return;
   // Whole rows of a gapless surface are one run of pixels: fill them in one go.
   if (left <= 0 && right >= surface.width && surface.stride == surface.width) {
-    std::fill(Row(surface, top), Row(surface, bottom), pixel);
+    FillPixels(Row(surface, top), static_cast<size_t>(Row(surface, bottom) - Row(surface, top)), pixel);
     return;
   }
   for (int64_t y = top; y < bottom; ++y) FillSpan(surface, Row(surface, y), left, right, pixel);

@@ -260,4 +260,11 @@ TEST(FillSpanRectTest, ClipsToTheSurface) {
   EXPECT_EQ(canvas.count(1u), 10);
   FillSpanRect(canvas.surface(), 5, 5, 2, 2, 2u);
   EXPECT_EQ(canvas.count(2u), 0) << "an inverted rectangle is empty";
+
+  Canvas wide(37, 3);
+  FillSpanRect(wide.surface(), 0, 0, 37, 3, kInk);
+  FillSpanRect(wide.surface(), 3, 1, 34, 2, 0u);
+  EXPECT_EQ(wide.count(0u), 31) << "black fills exactly its span";
+  EXPECT_EQ(wide.at(2, 1), kInk);
+  EXPECT_EQ(wide.at(34, 1), kInk);
 }
