@@ -107,6 +107,16 @@ class Suite:
                          "icon": fields[17] == "1"})
         return rows
 
+    def foreground(self):
+        """The window that Wine says has the user's attention."""
+        _, listing = self.wine.run(self.files["e2e_probe.exe"], "windows")
+        line = first(listing.splitlines(), "foreground\t")
+        return int(line.split("\t")[1]) if line else 0
+
+    def wait_foreground(self, window, what):
+        """Keys go to the window in front; wait until it is the one they are meant for."""
+        poll(lambda: self.foreground() == window, START_TIMEOUT, f"{what} to come to the front")
+
     def start_parent(self, name="parent"):
         """Our stand-in for the display settings: a window whose handle the saver is given. It comes
         to the front, so the last one started is the foreground window."""
@@ -131,7 +141,8 @@ class Suite:
         return poll(found, START_TIMEOUT, "the full-screen saver window")[0]
 
     def wait_frame(self, program):
-        """A screenshot that shows a drawn frame (anything but a black screen)."""
+        """A screenshot that shows a drawn frame (anything but a black screen). The saver takes
+        the input focus before its first frame, so keys sent after one reach it."""
         def drawn():
             check(program.running(), f"the saver ended early with exit code {program.exit_code()}")
             shot = self.screen.shot()
@@ -393,6 +404,12 @@ def preview_with_the_handle_joined(suite):
 
 
 @scenario
+def preview_with_a_handle_that_wraps_at_32_bits(suite):
+    # Window handles are read into 32 bits: eleven digits wrap around to the parent's handle.
+    preview_lifecycle(suite, lambda handle: f"/p {handle + (1 << 32)}")
+
+
+@scenario
 def preview_refuses_handles_it_cannot_use(suite):
     parent, handle = suite.start_parent()
     for arguments in (f"/p:{handle}", "/p 0", f"/p {NO_SUCH_WINDOW}", f"/p\\t{handle}"):
@@ -423,6 +440,7 @@ def wait_dialog(suite, dialog):
         return windows_titled(suite.windows(), "Cubrix")
     rows = poll(shown, START_TIMEOUT, "the configuration dialog")
     poll(lambda: suite.screen.find("Cubrix"), START_TIMEOUT, "the dialog on the X screen")
+    suite.wait_foreground(rows[0]["hwnd"], "the dialog")
     return rows
 
 
@@ -474,6 +492,7 @@ def configuration_f1_shows_help(suite):
                 return top, texts
         return None
     box, texts = poll(help_box, START_TIMEOUT, "the help message box")
+    suite.wait_foreground(box["hwnd"], "the help box")
     check(texts - {"Help!", ""} == {"OK"}, f"the help box holds {sorted(texts)}, expected only Help! and OK")
     check(not icons_of(suite.windows(), box), "the help box shows an icon")
     suite.screen.key("Return")
@@ -661,9 +680,11 @@ def load_failure(suite, message):
     check(texts - {""} == {message, "OK"}, f"the message box holds {sorted(texts)}, expected {message!r} and OK")
     check(len(icons_of(suite.windows(), box)) == 1, "the message box shows no icon")
     poll(lambda: suite.screen.find("LoadObject"), START_TIMEOUT, "the message box on the X screen")
+    suite.wait_foreground(box["hwnd"], "the message box")
     suite.screen.key("Return")
     suite.wait_saver_window(saver)
     poll(lambda: not windows_titled(suite.windows(), "LoadObject"), END_TIMEOUT, "the message box to close")
+    suite.wait_foreground(windows_titled(suite.windows(), "Screen Saver")[0]["hwnd"], "the saver window")
 
     # Ten frame periods without a single change, and none of the object's colours.
     first_shot = suite.screen.shot()
@@ -704,10 +725,23 @@ def unknown_switches_exit_with_minus_one(suite):
 
 
 @scenario
+def other_forms_of_the_full_screen_switch(suite):
+    # Blanks, dashes and slashes before the letter are skipped; only the first letter counts.
+    for arguments in ("-s", "/ - /S", "/s /p 99"):
+        saver = suite.start_saver(arguments)
+        suite.wait_saver_window(saver)
+        suite.wait_frame(saver)
+        suite.screen.key("a")
+        code = saver.wait(END_TIMEOUT, f"Cubrix.scr {arguments} to end")
+        check(code == 0, f"Cubrix.scr {arguments} exited with {code}, expected 0")
+
+
+@scenario
 def quoted_program_name_is_skipped(suite):
     # As the system writes a name that may hold blanks; a switch may follow the quote at once.
     saver = suite.start_saver(None, f'"{SAVER}" /s')
     suite.wait_saver_window(saver)
+    suite.wait_frame(saver)
     suite.screen.key("a")
     check(saver.wait(END_TIMEOUT) == 0, "the saver did not end with 0")
     dialog = suite.start_saver(None, f'"{SAVER}"/c')
