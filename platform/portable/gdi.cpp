@@ -23,7 +23,7 @@ enum class Kind : uint8_t { Free, Dc, Bitmap, Brush, Pen, Palette };
 constexpr unsigned kIndexBits = 20;  // slot index in the low bits of a handle, generation above
 constexpr size_t kMaxSlots = (size_t{1} << kIndexBits) - 1;
 constexpr int kMaxBitmapSide = 32768;
-constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;  // 1 GiB of pixels at most
+constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;  // a bitmap takes 1 GiB at most
 constexpr UINT kGdiError = 0xFFFFFFFFu;
 constexpr DWORD kPaletteRelative = 0x02000000u;
 
@@ -178,6 +178,10 @@ void EnsureStock() {
   GdiObject* pen = Lookup(stock.blackPen);
   GdiObject* bitmap = Lookup(stock.defaultBitmap);
   GdiObject* palette = Lookup(stock.defaultPalette);
+  if (stock.nullBrush == nullptr || pen == nullptr || bitmap == nullptr || palette == nullptr) {
+    stock = StockObjects();  // out of memory: tried again on the next call
+    return;
+  }
   pen->stock = bitmap->stock = palette->stock = true;
   pen->colour = RGB(0, 0, 0);
   bitmap->width = bitmap->height = 1;
@@ -245,8 +249,10 @@ void ShowWindowRect(const GdiObject& dc, int64_t left, int64_t top, int64_t righ
                       static_cast<int>(bottom - top), origin, surface->width);
 }
 
+// Gives a bitmap or window surface its size; refused beyond the largest size we allow.
 bool SizeSurface(GdiObject& surface, int width, int height) {
   if (surface.width == width && surface.height == height && !surface.pixels.empty()) return true;
+  if (width > kMaxBitmapSide || height > kMaxBitmapSide || int64_t{width} * height > kMaxBitmapPixels) return false;
   try {
     std::vector<uint32_t> pixels(static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1)), 0);
     surface.pixels.swap(pixels);
@@ -413,8 +419,7 @@ BOOL DeleteDC(HDC dc) {
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   if (InjectedFailure(Call::CreateCompatibleBitmap)) return nullptr;
   if (dc != nullptr && Lookup(dc, Kind::Dc) == nullptr) return nullptr;
-  if (width < 0 || height < 0 || width > kMaxBitmapSide || height > kMaxBitmapSide) return nullptr;
-  if (int64_t{width} * height > kMaxBitmapPixels) return nullptr;
+  if (width < 0 || height < 0) return nullptr;
   EnsureStock();
   // As on Windows, an empty bitmap is the shared one-pixel stock bitmap.
   if (width == 0 || height == 0) return static_cast<HBITMAP>(stock.defaultBitmap);

@@ -407,9 +407,13 @@ TEST_F(GdiTest, AWindowKeepsOneContextOfItsClientSizeUntilItIsDestroyed) {
   EXPECT_EQ(GetDC(nullptr), nullptr);
 }
 
-TEST_F(GdiTest, GetDcCanBeMadeToFail) {
+TEST_F(GdiTest, GetDcFailsWhenToldToOrWhenTheWindowIsTooLargeToHold) {
   HWND window = MakeWindow(8, 8);
   TestHooks::FailCall(TestHooks::Call::GetDC);
   EXPECT_EQ(GetDC(window), nullptr);
   EXPECT_NE(GetDC(window), nullptr);
+  HWND huge = MakeWindow(100000, 100000);
+  ASSERT_NE(huge, nullptr);
+  EXPECT_EQ(GetDC(huge), nullptr) << "ten billion pixels are refused, not attempted";
+  EXPECT_EQ(TestHooks::LiveHandles(HandleKind::DC), 1);
 }
