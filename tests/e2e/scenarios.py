@@ -754,8 +754,7 @@ def quoted_program_name_is_skipped(suite):
 
 def best_reference_frame(suite, shot):
     """Runs the portable build's renderer over the whole cycle against a screenshot."""
-    renderer = suite.files.get("e2e_render_frames")
-    check(renderer is not None, "no portable build with e2e_render_frames (CUBRIX_E2E_PORTABLE_BUILD)")
+    renderer = suite.files["e2e_render_frames"]
     shot_path = os.path.join(suite.wine.state, "shot.rgb")
     with open(shot_path, "wb") as file:
         file.write(shot)
@@ -778,6 +777,8 @@ def headless_env():
 
 @scenario
 def screenshot_matches_a_frame_of_the_portable_build(suite):
+    check(suite.files.get("e2e_render_frames") is not None,
+          "no portable build with e2e_render_frames (CUBRIX_E2E_PORTABLE_BUILD)")
     saver = suite.start_saver("/s")
     suite.wait_saver_window(saver)
     suite.wait_frame(saver)
