@@ -5,6 +5,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -22,6 +23,7 @@ namespace {
 
 constexpr int kHeadlessWidth = 800;
 constexpr int kHeadlessHeight = 600;
+constexpr int kMaxWindowSide = 32767;  // X sizes and positions are 16-bit
 constexpr int kConnectAttempts = 10;
 constexpr long kConnectRetryNs = 10 * 1000 * 1000;
 constexpr long kWindowEvents =
@@ -150,7 +152,9 @@ bool CreatePlainFrame(Frame& frame, int width, int height) {
 
 bool EnsureFrame(NativeWindow& native) {
   if (native.frame.image != nullptr) return true;
-  if (native.width <= 0 || native.height <= 0) return false;
+  if (native.width <= 0 || native.height <= 0 || native.width > kMaxWindowSide || native.height > kMaxWindowSide) {
+    return false;
+  }
   if (!(sharedMemory && AttachSharedFrame(native.frame, native.width, native.height)) &&
       !CreatePlainFrame(native.frame, native.width, native.height)) {
     return false;
@@ -375,8 +379,8 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   attributes.border_pixel = 0;
   attributes.override_redirect = popup ? True : False;
   attributes.event_mask = kWindowEvents;
-  const unsigned w = static_cast<unsigned>(width > 0 ? width : 1);
-  const unsigned h = static_cast<unsigned>(height > 0 ? height : 1);
+  const unsigned w = static_cast<unsigned>(std::clamp(width, 1, kMaxWindowSide));
+  const unsigned h = static_cast<unsigned>(std::clamp(height, 1, kMaxWindowSide));
   Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
   if (xid == 0) return false;
