@@ -19,6 +19,8 @@ FRAME_PERIOD_MS = 50
 TIMES_LABELS = ("Started", "Ended", "Total Frames", "Total Seconds", "Frames per Second")
 PREVIEW_SIZE = (320, 240)
 NO_SUCH_WINDOW = 1234567
+WS_EX_TOPMOST = 0x8
+FULL_SCREEN_STYLE = 0x96000000  # popup, visible, clipping siblings and children
 # A screenshot and the portable build's best frame: nearly all of the screen, and most of what
 # either draws, must agree; rasterizers may differ along polygon edges.
 MIN_EQUAL_SHARE = 0.995
@@ -260,8 +262,9 @@ def full_screen_covers_animates_and_closes_on_a_five_pixel_move(suite):
     rows = windows_titled(suite.windows(), "Screen Saver")
     check(len(rows) == 1 and rows[0]["class"] == "WindowsScreenSaverClass",
           f"expected one WindowsScreenSaverClass window titled 'Screen Saver', found {rows}")
-    check(rows[0]["rect"] == (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT) and rows[0]["exstyle"] & 0x8,
-          f"the window is not a topmost one over the whole screen: {rows[0]}")
+    check(rows[0]["rect"] == (0, 0, SCREEN_WIDTH, SCREEN_HEIGHT) and rows[0]["exstyle"] & WS_EX_TOPMOST
+          and rows[0]["style"] & FULL_SCREEN_STYLE == FULL_SCREEN_STYLE,
+          f"the window is not a topmost popup over the whole screen: {rows[0]}")
 
     frame = suite.wait_frame(saver)
     later = suite.wait_changes(saver, 1)
