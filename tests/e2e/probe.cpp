@@ -1,5 +1,6 @@
 // End-to-end helper: starts a program with an exact command line and reports its full exit code,
-// or lists the windows on the desktop, so the suite can look at Windows state from outside.
+// lists the windows on the desktop, or tells the tick count, so the suite can look at Windows
+// state from outside.
 #include <windows.h>
 
 #include <cstdio>
@@ -114,6 +115,10 @@ int ListWindows() {
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
   if (argc == 2 && std::strcmp(argv[1], "windows") == 0) return ListWindows();
-  std::fprintf(stderr, "usage: probe run <command line with \\t \\\\ \\xNN escapes> | probe windows\n");
+  if (argc == 2 && std::strcmp(argv[1], "tick") == 0) {
+    std::printf("%lu\n", GetTickCount());
+    return 0;
+  }
+  std::fprintf(stderr, "usage: probe run <command line with \\t \\\\ \\xNN escapes> | probe windows | probe tick\n");
   return 2;
 }

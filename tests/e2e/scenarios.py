@@ -109,6 +109,10 @@ class Suite:
                          "icon": fields[17] == "1"})
         return rows
 
+    def tick(self):
+        """Wine's tick count now, the clock the saver and the stand-ins read."""
+        return int(self.wine.run(self.files["e2e_probe.exe"], "tick")[1])
+
     def foreground(self):
         """The window that Wine says has the user's attention."""
         _, listing = self.wine.run(self.files["e2e_probe.exe"], "windows")
@@ -609,6 +613,30 @@ def windows95_password_refused_then_allowed(suite):
         check(verify_calls(suite)[-1][-1] == "allow", "the last check did not allow")
         check(suite.read_state("password.log")[-1] == "unload", "PASSWORD.CPL was not unloaded at the end")
         suite.times()
+
+
+@scenario
+def windows95_refused_check_measures_movement_afresh(suite):
+    # The pointer moves far while the check is up; after the refusal movement is measured from
+    # where the pointer then is, so a small move later asks nothing.
+    with windows95(suite, use_password=1):
+        suite.install("PASSWORD.CPL")
+        suite.write_state("password-answer.txt", "hold\n")
+        saver = suite.start_saver("/s")
+        suite.wait_saver_window(saver)
+        suite.wait_frame(saver)
+        key_until_asked(suite)
+        suite.screen.move_pointer(CENTRE[0] + 50, CENTRE[1] + 50)
+        suite.write_state("password-answer.txt", "refuse\n")
+        refused_at = int(poll(lambda: verify_calls(suite), END_TIMEOUT, "the refusal")[0][5])
+        # Past the 200 ms in which any close request would be dropped unasked.
+        poll(lambda: suite.tick() - refused_at >= 250, END_TIMEOUT, "250 ms after the refusal")
+        suite.screen.move_pointer(CENTRE[0] + 52, CENTRE[1] + 50)
+        suite.wait_changes(saver, 3)
+        check(asked_count(suite) == 1, f"a 2-pixel move after the refusal asked again: {verify_calls(suite)}")
+        suite.write_state("password-answer.txt", "allow\n")
+        key_until_asked(suite)
+        check(saver.wait(END_TIMEOUT, "the saver to end after an approval") == 0, "the saver did not end with 0")
 
 
 def windows95_input_ends_at_once(suite, use_password, with_library):
