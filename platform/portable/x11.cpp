@@ -48,7 +48,6 @@ struct NativeWindow {
   HWND parent;             // one of ours, or null
   uint32_t foreignParent;  // an X window of another program, or 0
   Window xid;              // 0 once the X window is gone
-  bool popup;
   bool dialog;
   int inputBlocks;  // open dialogs that this window owns: its input is ignored meanwhile
   int width;
@@ -261,12 +260,9 @@ void OnDestroyed(Window xid) {
     DestroyWindow(native->window);
     return;
   }
-  for (const NativeWindow& child : windows) {
-    if (child.foreignParent == xid) {
-      DestroyChildrenOfForeign(static_cast<uint32_t>(xid));
-      return;
-    }
-  }
+  const bool parentOfOurs = std::any_of(windows.begin(), windows.end(),
+                                       [xid](const NativeWindow& child) { return child.foreignParent == xid; });
+  if (parentOfOurs) DestroyChildrenOfForeign(static_cast<uint32_t>(xid));
 }
 
 bool IsInput(const XEvent& event) {
@@ -385,7 +381,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
   if (xid == 0) return false;
   if (title != nullptr) XStoreName(display, xid, title);
-  windows.push_back(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0, xid, popup, false, 0,
+  windows.push_back(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0, xid, false, 0,
                                  width, height, XCreateGC(display, xid, 0, nullptr), Frame()});
   XMapRaised(display, xid);
   if (popup) PresenterFocus(window);
