@@ -12,6 +12,7 @@ namespace TestHooks {
 
 // Puts the platform back to its start: destroys every window, empties the queue, stops timers,
 // clears faults, the log, registered modules and responders, and returns to the real clock.
+// From the first reset on the call log records; a program that never resets records nothing.
 void ResetPlatform();
 
 // ---- Clock: GetTickCount, Sleep and timers follow a virtual clock once it is in use ----

@@ -11,6 +11,8 @@ namespace {
 
 std::map<TestHooks::Call, int> pendingFaults;  // calls still to pass before the failing one
 std::vector<TestHooks::LoggedCall> callLog;
+// Only tests read the log: a running saver must not grow it frame after frame.
+bool recordingCalls = false;
 std::map<TestHooks::HandleKind, int> liveHandles;
 
 }  // namespace
@@ -24,6 +26,7 @@ bool InjectedFailure(TestHooks::Call call) {
 }
 
 void LogCall(TestHooks::LogKind kind, intptr_t a, intptr_t b, intptr_t c, intptr_t d, const char* text) {
+  if (!recordingCalls) return;
   callLog.push_back(TestHooks::LoggedCall{kind, {a, b, c, d}, text != nullptr ? text : ""});
 }
 
@@ -60,4 +63,5 @@ void TestHooks::ResetPlatform() {
   pendingFaults.clear();
   callLog.clear();
   liveHandles.clear();
+  recordingCalls = true;
 }

@@ -140,6 +140,8 @@ void CheckTermination() {
   if (terminationRequested == 0) return;
   terminationRequested = 0;
   DestroyAllWindows();
+  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
+  PostMessageA(nullptr, WM_NULL, 0, 0);
 }
 
 bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
@@ -591,7 +593,8 @@ DialogState* FindDialogState(HWND dialog) {
 
 bool RunModalLoop(HWND dialog) {
   MSG msg;
-  for (DialogState* state = FindDialogState(dialog); state != nullptr && !state->ended;
+  // A dialog destroyed under the loop (a termination signal destroys every window) ends it too.
+  for (DialogState* state = FindDialogState(dialog); state != nullptr && !state->ended && IsWindow(dialog);
        state = FindDialogState(dialog)) {
     if (GetMessageA(&msg, nullptr, 0, 0) == FALSE) {
       PostQuitMessage(static_cast<int>(msg.wParam));

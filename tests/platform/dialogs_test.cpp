@@ -1,8 +1,10 @@
 // Tests of headless message boxes and modal dialogs, driven through the hooks.
+#include <csignal>
 #include <string>
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
+#include "platform/portable/window_table.h"
 #include "platform/win32.h"
 #include "tests/platform/platform_fixture.h"
 
@@ -172,6 +174,14 @@ TEST_F(DialogsTest, DialogsThatCannotBeShownGiveMinusOne) {
   EXPECT_EQ(Show(), -1);
   EXPECT_EQ(Show(), IDOK + 100);
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Window), 0);
+}
+
+TEST_F(DialogsTest, TerminationSignalEndsAnOpenDialogInsteadOfWaitingForever) {
+  InstallTerminationHandler();
+  TestHooks::SetDialogDriver([](HWND) { raise(SIGTERM); });
+  EXPECT_EQ(Show(), -1);
+  signal(SIGTERM, SIG_DFL);
+  signal(SIGINT, SIG_DFL);
 }
 
 }  // namespace
