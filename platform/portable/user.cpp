@@ -57,7 +57,8 @@ std::map<std::string, WNDCLASSA> classes;
 std::map<std::string, std::string> classNames;  // keeps lpszClassName alive for each class
 std::map<uintptr_t, Window> windows;
 uintptr_t nextWindowSerial = 1;
-ATOM nextAtom = 0xC000;
+constexpr ATOM kFirstClassAtom = 0xC000;  // class atoms live in 0xC000..0xFFFF, as on Windows
+ATOM nextAtom = kFirstClassAtom;
 
 std::deque<MSG> postedMessages;
 bool quitPending = false;
@@ -238,7 +239,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
   LogCall(LogKind::RegisterClass, 0, 0, 0, 0, windowClass->lpszClassName);
   std::string name = Upper(windowClass->lpszClassName);
-  if (classes.count(name) != 0 || InjectedFailure(Call::RegisterClass)) return 0;
+  // A full atom table refuses further classes instead of handing out atom 0, which means failure.
+  if (classes.count(name) != 0 || nextAtom == 0 || InjectedFailure(Call::RegisterClass)) return 0;
   classNames[name] = windowClass->lpszClassName;
   classes[name] = *windowClass;
   classes[name].lpszClassName = classNames[name].c_str();
@@ -630,6 +632,7 @@ void ResetUser() {
   DestroyAllWindows();
   windows.clear();
   classes.clear();
+  nextAtom = kFirstClassAtom;
   classNames.clear();
   postedMessages.clear();
   quitPending = false;

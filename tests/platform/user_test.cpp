@@ -375,6 +375,26 @@ TEST_F(UserTest, ClassRegistrationFailures) {
   EXPECT_NE(RegisterClassA(&windowClass), 0);
 }
 
+// A long run of resets, as a fuzzer makes, must not use up the class atoms: atom 0 means failure.
+TEST_F(UserTest, ClassAtomsStartAfreshOnResetAndNeverWrapToZero) {
+  TestHooks::ResetPlatform();
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = TestWindowProc;
+  windowClass.lpszClassName = "Fresh";
+  const ATOM first = RegisterClassA(&windowClass);
+  TestHooks::ResetPlatform();
+  EXPECT_EQ(RegisterClassA(&windowClass), first);
+  std::vector<std::string> names;
+  for (int i = 0; i < 0x4000; ++i) names.push_back("class" + std::to_string(i));
+  int registered = 1;
+  for (const std::string& name : names) {
+    windowClass.lpszClassName = name.c_str();
+    if (RegisterClassA(&windowClass) == 0) break;
+    ++registered;
+  }
+  EXPECT_EQ(registered, 0x4000);  // 0xC000..0xFFFF, then the table is full
+}
+
 TEST_F(UserTest, WindowQueries) {
   TestHooks::SetScreenSize(800, 600);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
