@@ -2,6 +2,7 @@
 #include "scene/renderer.h"
 
 #include "geometry/depth_order.h"
+#include "geometry/fixed_point.h"
 #include "geometry/rotation.h"
 #include "scene/colour_table.h"
 #include "scene/scene_proc.h"
@@ -11,19 +12,13 @@ namespace {
 constexpr int32_t kGridStep = 500;       // the grid's spacing in model units
 constexpr int32_t kGridDistance = 3000;  // how far the turned grid is pushed from the viewer
 
-int32_t Saturate(int64_t value) {
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
-
 // A copy of point turned about axis and moved by offset. The loader's coordinate limit keeps the
 // sums small; saturation only guards Objects that did not come through the loader.
 Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, const Vertex& offset) {
   Vertex turned = point;
   RotatePoint(turned, angleIndex, axis);
-  return Vertex{Saturate(int64_t{turned.x} + offset.x), Saturate(int64_t{turned.y} + offset.y),
-                Saturate(int64_t{turned.z} + offset.z)};
+  return Vertex{Saturate32(int64_t{turned.x} + offset.x), Saturate32(int64_t{turned.y} + offset.y),
+                Saturate32(int64_t{turned.z} + offset.z)};
 }
 
 // Projects every vertex of face into points; false when one is at or behind the viewer.
@@ -71,7 +66,7 @@ void LayOutInstances(int32_t frameAngle, DepthRecord (&instances)[kInstanceCount
 POINT ProjectToScreen(const Vertex& point) {
   int64_t x = int64_t{point.x} * kFocalLength / point.z;
   int64_t y = int64_t{point.y} * kFocalLength / point.z;
-  return POINT{Saturate(scene.centreX - x), Saturate(y + scene.centreY)};
+  return POINT{Saturate32(scene.centreX - x), Saturate32(y + scene.centreY)};
 }
 
 void RotateObject(Object& object, int32_t angle, AxisCode axis) {
