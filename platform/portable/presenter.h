@@ -16,14 +16,20 @@ int PresenterScreenWidth();
 int PresenterScreenHeight();
 
 // A native window for an HWND: a full-screen popup (no parent), or a child inside a parent that is
-// either one of ours or a foreign X window id.
+// either one of ours or a foreign X window id. A top-level window carries its class and title
+// where other programs on the display can find it.
 bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int x, int y, int width,
-                           int height, bool popup, const char* title);
+                           int height, bool popup, const char* className, const char* title);
 void PresenterDestroyWindow(HWND window);
 
 // Foreign windows handed to us by id (screen-saver daemons do this).
 bool PresenterForeignWindowExists(uint32_t id);
 bool PresenterForeignClientSize(uint32_t id, int* width, int* height);
+// The topmost top-level window of another program on the display with that class and title
+// (compared without regard to case; null matches any), or 0.
+uint32_t PresenterFindForeignWindow(const char* className, const char* title);
+// Raises a foreign window and gives it the keyboard; false when it is gone.
+bool PresenterBringForeignForward(uint32_t id);
 
 // Shows width x height pixels (0x00RRGGBB, rows of stride pixels) in the window at (x, y).
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels,

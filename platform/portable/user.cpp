@@ -258,7 +258,8 @@ HWND AddWindow(Window window, int x, int y) {
     bool ownParent = FindWindowRecord(window.parent) != nullptr;
     uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
     PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y, window.width,
-                          window.height, (window.style & WS_CHILD) == 0, window.title.c_str());
+                          window.height, (window.style & WS_CHILD) == 0, window.className.c_str(),
+                          window.title.c_str());
   }
   return handle;
 }
@@ -415,7 +416,8 @@ int GetSystemMetrics(int index) {
   return 0;
 }
 
-// Only this program's own top-level windows are seen.
+// This program's own top-level windows first; then, on a display, those of other programs there
+// (a second saver finds the first that way), by their X ids.
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
   for (auto& [handle, window] : windows) {
     if (window.parent != nullptr || window.destroying) continue;
@@ -423,15 +425,22 @@ HWND FindWindowA(LPCSTR className, LPCSTR title) {
     if (title != nullptr && Upper(window.title.c_str()) != Upper(title)) continue;
     return reinterpret_cast<HWND>(handle);
   }
-  return nullptr;
+  const uint32_t foreign = PresenterActive() ? PresenterFindForeignWindow(className, title) : 0;
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(foreign));
 }
 
 BOOL IsWindow(HWND window) { return FindWindowRecord(window) != nullptr || IsForeignId(window) ? TRUE : FALSE; }
 
 BOOL SetForegroundWindow(HWND window) {
   LogCall(LogKind::SetForegroundWindow, reinterpret_cast<intptr_t>(window));
-  if (FindWindowRecord(window) == nullptr) return FALSE;
-  foregroundWindow = window;
+  if (FindWindowRecord(window) != nullptr) {
+    foregroundWindow = window;
+    return TRUE;
+  }
+  // Another program's window in front means none of ours is.
+  const uint32_t foreign = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+  if (!IsForeignId(window) || !PresenterBringForeignForward(foreign)) return FALSE;
+  foregroundWindow = nullptr;
   return TRUE;
 }
 

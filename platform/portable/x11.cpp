@@ -6,15 +6,18 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "platform/portable/presenter.h"
 #include "platform/portable/window_table.h"
 #include "platform/portable/x11_internal.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
@@ -34,6 +37,11 @@ constexpr WPARAM kVkBack = 0x08, kVkTab = 0x09, kVkReturn = 0x0D, kVkShift = 0x1
                  kVkMenu = 0x12, kVkEscape = 0x1B, kVkSpace = 0x20, kVkLeft = 0x25, kVkUp = 0x26,
                  kVkRight = 0x27, kVkDown = 0x28, kVkF1 = 0x70, kVkF10 = 0x79;
 constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
+
+// Our own mark for the window class, so that only windows of this platform are taken for Windows
+// windows; the title is the standard WM_NAME.
+constexpr char kClassProperty[] = "_CUBRIX_CLASS";
+constexpr long kLongestMarkLongs = 1024;  // 4 KiB: far beyond any class name or title we set
 
 // The last frame shown in a window, kept so that an exposed window can be repainted.
 struct Frame {
@@ -87,6 +95,37 @@ NativeWindow* FindByXid(Window xid) {
 }
 
 bool IsOurs(Window xid) { return FindByXid(xid) != nullptr; }
+
+// ---- Marks ----
+
+// A text property of a window; false when it is missing, too long, or the window is gone.
+bool ReadText(Display* connection, Window xid, Atom property, std::string* text) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(connection, xid, property, 0, kLongestMarkLongs, False, AnyPropertyType,
+                                        &type, &format, &count, &remaining, &data);
+  const bool complete = status == Success && type != None && format == 8 && remaining == 0;
+  if (complete) text->assign(data != nullptr ? reinterpret_cast<const char*>(data) : "", data != nullptr ? count : 0);
+  if (data != nullptr) XFree(data);
+  return complete;
+}
+
+bool SameIgnoringCase(const std::string& text, const char* wanted) {
+  const size_t length = strlen(wanted);
+  if (text.size() != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (toupper(static_cast<unsigned char>(text[i])) != toupper(static_cast<unsigned char>(wanted[i]))) return false;
+  }
+  return true;
+}
+
+bool TextMatches(Display* connection, Window xid, Atom property, const char* wanted) {
+  std::string text;
+  return ReadText(connection, xid, property, &text) && (wanted == nullptr || SameIgnoringCase(text, wanted));
+}
 
 // ---- Frames ----
 
@@ -357,7 +396,7 @@ int PresenterScreenHeight() { return display != nullptr ? DisplayHeight(display,
 // ---- Windows ----
 
 bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int x, int y, int width, int height,
-                           bool popup, const char* title) {
+                           bool popup, const char* className, const char* title) {
   if (display == nullptr || FindByHandle(window) != nullptr) return false;
   Window parentXid = root;
   if (parent != nullptr) {
@@ -380,7 +419,8 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
   if (xid == 0) return false;
-  if (title != nullptr) XStoreName(display, xid, title);
+  // Only top-level windows are found by class and title, as on Windows.
+  PresenterTagWindow(display, xid, parentXid == root ? className : nullptr, title);
   windows.push_back(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0, xid, false, 0,
                                  width, height, XCreateGC(display, xid, 0, nullptr), Frame()});
   XMapRaised(display, xid);
@@ -409,6 +449,35 @@ bool PresenterForeignClientSize(uint32_t id, int* width, int* height) {
   if (display == nullptr || id == 0 || XGetWindowAttributes(display, id, &attributes) == 0) return false;
   *width = attributes.width;
   *height = attributes.height;
+  return true;
+}
+
+uint32_t PresenterFindForeignWindow(const char* className, const char* title) {
+  Window rootReturn = 0;
+  Window parentReturn = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (display == nullptr || !XQueryTree(display, root, &rootReturn, &parentReturn, &children, &count)) return 0;
+  uint32_t found = 0;
+  // Children come bottom first; a window that vanishes meanwhile just fails to match.
+  for (unsigned i = count; i-- > 0 && found == 0;) {
+    if (!IsOurs(children[i]) && PresenterTagMatches(display, children[i], className, title)) {
+      found = static_cast<uint32_t>(children[i]);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+// Raised, the window shows above everything that does not bypass the stacking; a mapped one
+// also takes the keyboard, which an unmapped one would refuse.
+bool PresenterBringForeignForward(uint32_t id) {
+  XWindowAttributes attributes;
+  if (display == nullptr || id == 0 || XGetWindowAttributes(display, id, &attributes) == 0) return false;
+  XRaiseWindow(display, id);
+  if (attributes.map_state == IsViewable) XSetInputFocus(display, id, RevertToParent, CurrentTime);
+  // Done before the caller goes on, which is usually to end the program.
+  XSync(display, False);
   return true;
 }
 
@@ -490,6 +559,21 @@ void PresenterFocus(HWND window) {
   if (display == nullptr || native == nullptr || native->xid == 0) return;
   XSetInputFocus(display, native->xid, RevertToParent, CurrentTime);
   XFlush(display);
+}
+
+void PresenterTagWindow(Display* connection, Window xid, const char* className, const char* title) {
+  if (className != nullptr) {
+    const Atom property = XInternAtom(connection, kClassProperty, False);
+    XChangeProperty(connection, xid, property, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(className), static_cast<int>(strlen(className)));
+  }
+  if (title != nullptr) XStoreName(connection, xid, title);
+}
+
+bool PresenterTagMatches(Display* connection, Window xid, const char* className, const char* title) {
+  const Atom property = XInternAtom(connection, kClassProperty, True);
+  return property != None && TextMatches(connection, xid, property, className) &&
+         (title == nullptr || TextMatches(connection, xid, XA_WM_NAME, title));
 }
 
 void PresenterBlockInput(HWND window, bool blocked) {

@@ -30,5 +30,12 @@ void PresenterFocus(HWND window);
 // disabled on Windows. Calls nest.
 void PresenterBlockInput(HWND window, bool blocked);
 
+// Marks an X window with the class and title of its window (either may be null: left unset), as
+// every top-level window of ours is marked, so that another program on the display finds it.
+void PresenterTagWindow(Display* connection, Window xid, const char* className, const char* title);
+// Whether an X window is marked with that class and title (null matches any; case is ignored).
+// Windows without a class mark never match.
+bool PresenterTagMatches(Display* connection, Window xid, const char* className, const char* title);
+
 // One event of a dialog window; defined by dialog_x11.cpp.
 void DialogHandleEvent(HWND dialog, const XEvent& event);

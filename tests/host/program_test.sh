@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The Linux program from its real command line: the exit codes of refused switches, and whole
-# headless runs ended by SIGTERM, with a program name that needs quoting too.
+# The Linux program from its real command line: the exit codes of refused switches, whole
+# headless runs ended by SIGTERM, with a program name that needs quoting too, and (where Xvfb is
+# installed) a second saver started while one runs.
 # Usage: program_test.sh PROGRAM CUBE_DAT
 set -u
 program=$1
 cube=$2
 work=$(mktemp -d /tmp/cubrix-program-test.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+xvfb=""
+trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/drive/windows"
 cp "$cube" "$work/drive/windows/Cube.dat"
 export CUBRIX_DRIVE="$work/drive"
@@ -67,6 +69,62 @@ rm -f "$work/drive/windows/times.dat"
 runs_until_terminated "$work/Cubrix Saver" /s
 [ -f "$work/drive/windows/times.dat" ] || { echo "FAIL: quoted name: no times.dat"; failures=$((failures + 1)); }
 expect 255 "$work/Cubrix Saver" -x
+
+# A second full-screen saver on the same display brings the first forward and ends at once;
+# the first goes on. A private X server keeps the full-screen window from other tests' way.
+second_saver_defers() {
+  if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null; then
+    echo "no Xvfb (or no xwininfo): the second-saver check was skipped"
+    return
+  fi
+  Xvfb -displayfd 9 -nolisten tcp -screen 0 640x480x24 9>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$work/display" ]; then
+    echo "FAIL: the private X server did not start"
+    failures=$((failures + 1))
+    return
+  fi
+  local display=":$(head -n 1 "$work/display")"
+  DISPLAY=$display "$program" /s >/dev/null 2>&1 &
+  local first=$!
+  local shown=""
+  for _ in $(seq 1 100); do
+    shown=$(DISPLAY=$display xwininfo -root -children 2>/dev/null | grep -c '"Screen Saver"')
+    [ "$shown" -ge 1 ] && break
+    sleep 0.1
+  done
+  if [ "$shown" -lt 1 ]; then
+    echo "FAIL: the first saver never showed its window"
+    failures=$((failures + 1))
+  else
+    local started=$SECONDS
+    DISPLAY=$display timeout -k 2 10 "$program" /s >/dev/null 2>&1
+    local got=$?
+    [ "$got" -eq 0 ] || { echo "FAIL: the second saver ended with $got, expected 0"; failures=$((failures + 1)); }
+    [ $((SECONDS - started)) -le 5 ] || { echo "FAIL: the second saver took $((SECONDS - started)) s"; failures=$((failures + 1)); }
+    kill -0 "$first" 2>/dev/null || { echo "FAIL: the first saver ended when the second started"; failures=$((failures + 1)); }
+    shown=$(DISPLAY=$display xwininfo -root -children 2>/dev/null | grep -c '"Screen Saver"')
+    [ "$shown" -eq 1 ] || { echo "FAIL: $shown saver windows, expected 1"; failures=$((failures + 1)); }
+  fi
+  kill -TERM "$first" 2>/dev/null
+  local waited=0
+  while kill -0 "$first" 2>/dev/null && [ "$waited" -lt 50 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  kill -KILL "$first" 2>/dev/null
+  wait "$first"
+  local status=$?
+  [ "$status" -eq 0 ] || { echo "FAIL: the first saver ended with $status after SIGTERM"; failures=$((failures + 1)); }
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+  xvfb=""
+}
+second_saver_defers
 
 [ "$failures" -eq 0 ] && echo "all program checks passed"
 exit "$failures"

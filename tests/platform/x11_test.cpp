@@ -1,9 +1,10 @@
 // The X11 presenter against a real X server (Xvfb in scripts/test): frames, input, foreign
-// parents and dialogs. Skipped when there is no DISPLAY.
+// parents, other programs' windows and dialogs. Skipped when there is no DISPLAY.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -400,4 +401,89 @@ TEST_F(X11Test, AMessageBoxShowsUntilEnterIsPressed) {
   EXPECT_EQ(MessageBoxA(nullptr, "A longer text that has to be wrapped onto more than one line of the box.",
                         kBoxCaption, MB_OK),
             IDOK);
+}
+
+namespace {
+
+// A top-level window of another program: made on the observer's own connection, override-redirect
+// like our popups, and marked as the platform marks its windows when className is given.
+Window OtherProgramsWindow(Display* connection, const char* className, const char* title, int width, int height) {
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  Window xid = XCreateWindow(connection, DefaultRootWindow(connection), 20, 20, static_cast<unsigned>(width),
+                             static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                             CWOverrideRedirect, &attributes);
+  PresenterTagWindow(connection, xid, className, title);
+  XMapRaised(connection, xid);
+  XSync(connection, False);
+  return xid;
+}
+
+Window TopmostChildOfRoot(Display* connection) {
+  Window rootReturn, parentReturn, *children = nullptr;
+  unsigned count = 0;
+  XQueryTree(connection, DefaultRootWindow(connection), &rootReturn, &parentReturn, &children, &count);
+  const Window topmost = count > 0 ? children[count - 1] : 0;
+  if (children != nullptr) XFree(children);
+  return topmost;
+}
+
+}  // namespace
+
+TEST_F(X11Test, AnotherProgramsWindowIsFoundByClassAndTitleAndBroughtForward) {
+  const std::string className = "CubrixFindTest" + std::to_string(getpid());
+  std::string lowerClass = className;
+  for (char& c : lowerClass) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string unmarkedTitle = "Unmarked " + std::to_string(getpid());
+  Window other = OtherProgramsWindow(observer_, className.c_str(), "Screen Saver", 64, 48);
+  Window unmarked = OtherProgramsWindow(observer_, nullptr, unmarkedTitle.c_str(), 10, 10);
+  ASSERT_NE(TopmostChildOfRoot(observer_), other);
+
+  HWND found = FindWindowA(lowerClass.c_str(), "SCREEN SAVER");
+  ASSERT_EQ(found, reinterpret_cast<HWND>(static_cast<uintptr_t>(other)));
+  EXPECT_TRUE(IsWindow(found));
+  RECT client = {};
+  ASSERT_TRUE(GetClientRect(found, &client));
+  EXPECT_EQ(client.right, 64);
+  EXPECT_EQ(client.bottom, 48);
+  EXPECT_EQ(FindWindowA(className.c_str(), "Screen Saver Preview"), nullptr);
+  EXPECT_EQ(FindWindowA("X11OtherClass", "Screen Saver"), nullptr);
+  EXPECT_EQ(FindWindowA(nullptr, unmarkedTitle.c_str()), nullptr) << "only windows marked with a class count";
+
+  EXPECT_TRUE(SetForegroundWindow(found));
+  EXPECT_EQ(TopmostChildOfRoot(observer_), other);
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(observer_, &focused, &revert);
+  EXPECT_EQ(focused, other);
+  EXPECT_EQ(GetForegroundWindow(), nullptr);
+
+  XDestroyWindow(observer_, unmarked);
+  XDestroyWindow(observer_, other);
+  XSync(observer_, False);
+  EXPECT_EQ(FindWindowA(className.c_str(), "Screen Saver"), nullptr);
+  EXPECT_FALSE(IsWindow(found));
+  EXPECT_FALSE(SetForegroundWindow(found));
+}
+
+TEST_F(X11Test, OwnWindowsComeFirstAndOnlyTopLevelOnesAreMarked) {
+  HWND own = Popup(32, 32);
+  HWND child = CreateWindowExA(0, "X11TestClass", "Screen Saver", WS_CHILD | WS_VISIBLE, 0, 0, 8, 8, own, nullptr,
+                               nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  XSync(PresenterDisplay(), False);
+  Window other = OtherProgramsWindow(observer_, "X11TestClass", "Screen Saver", 16, 16);
+
+  EXPECT_EQ(FindWindowA("x11testclass", "screen saver"), own);
+  EXPECT_EQ(PresenterFindForeignWindow("X11TestClass", "Screen Saver"), other) << "our own X window is skipped";
+  // What another program on the display sees of ours.
+  EXPECT_TRUE(PresenterTagMatches(observer_, PresenterNativeWindow(own), "X11TESTCLASS", "Screen Saver"));
+  EXPECT_TRUE(PresenterTagMatches(observer_, PresenterNativeWindow(own), nullptr, nullptr));
+  EXPECT_FALSE(PresenterTagMatches(observer_, PresenterNativeWindow(own), "X11TestClass", "Preview"));
+  EXPECT_FALSE(PresenterTagMatches(observer_, PresenterNativeWindow(child), nullptr, nullptr));
+
+  DestroyWindow(own);
+  EXPECT_EQ(FindWindowA("X11TestClass", "Screen Saver"), reinterpret_cast<HWND>(static_cast<uintptr_t>(other)));
+  XDestroyWindow(observer_, other);
+  XSync(observer_, False);
 }
