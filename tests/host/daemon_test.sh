@@ -61,17 +61,31 @@ cp "$cube" "$work/drive/windows/Cube.dat"
 export CUBRIX_DRIVE="$work/drive" CUBRIX_PROGRAM="$program"
 
 # A window standing in for the daemon's: its process in daemon_window, its id in window_id.
-# Each gets a name of its own, so that no other window is taken for it.
+# Each gets a name of its own, so that no other window is taken for it. The X server may refuse
+# a burst of new connections, so a stand-in that never shows is started again, up to three times.
 open_daemon_window() {
   local name="cubrix-daemon-test-$$-$1"
-  xlogo -name "$name" -geometry 320x240+10+10 >/dev/null 2>&1 &
-  daemon_window=$!
   window_id=""
-  for _ in $(seq 1 50); do
-    window_id=$(xwininfo -name "$name" 2>/dev/null | sed -n 's/.*Window id: \(0x[0-9a-fA-F]*\).*/\1/p')
-    [ -n "$window_id" ] && break
-    sleep 0.1
+  for _ in 1 2 3; do
+    xlogo -name "$name" -geometry 320x240+10+10 >/dev/null 2>&1 &
+    daemon_window=$!
+    for _ in $(seq 1 50); do
+      window_id=$(xwininfo -name "$name" 2>/dev/null | sed -n 's/.*Window id: \(0x[0-9a-fA-F]*\).*/\1/p')
+      [ -n "$window_id" ] && return
+      kill -0 "$daemon_window" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$daemon_window" 2>/dev/null
+    wait "$daemon_window" 2>/dev/null
   done
+  daemon_window=""
+}
+
+# How many child windows the window with the given id has.
+child_count() {
+  local count
+  count=$(xwininfo -children -id "$1" 2>/dev/null | sed -n 's/^ *\([0-9][0-9]*\) child.*/\1/p')
+  echo "${count:-0}"
 }
 
 # ends_cleanly HOW SAVER_PID: within 2 s, with status 0 and a fresh times.dat.
@@ -95,9 +109,14 @@ ends_cleanly() {
 for ending in sigterm vanished; do
   open_daemon_window "$ending"
   [ -n "$window_id" ] || { fail "$ending: the stand-in daemon window never appeared"; continue; }
+  children=$(child_count "$window_id")
   XSCREENSAVER_WINDOW=$window_id "$wrapper" -root &
   saver=$!
-  sleep 1
+  # The saver has started once its child window stands inside the daemon's (5 s at most).
+  for _ in $(seq 1 50); do
+    [ "$(child_count "$window_id")" -gt "$children" ] && break
+    sleep 0.1
+  done
   if [ "$ending" = sigterm ]; then kill -TERM "$saver"; else kill "$daemon_window"; fi
   ends_cleanly "$ending" "$saver"
   kill "$daemon_window" 2>/dev/null
