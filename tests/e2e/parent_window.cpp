@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 
+#include "tests/e2e/standin_log.h"
+
 namespace {
 
 constexpr UINT_PTR kPollTimer = 1;
@@ -31,19 +33,10 @@ std::string name = "parent";
 std::set<HWND> loggedChildren;
 
 void Log(const char* format, ...) {
-  const std::string path = stateFolder + "\\" + name + ".log";
-  FILE* log = std::fopen(path.c_str(), "a");
-  if (log == nullptr) return;
   va_list args;
   va_start(args, format);
-  std::vfprintf(log, format, args);
+  AppendLogLine(stateFolder + "\\" + name + ".log", format, args);
   va_end(args);
-  std::fputc('\n', log);
-  std::fclose(log);
-}
-
-unsigned long long HandleNumber(HWND window) {
-  return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window));
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM found) {

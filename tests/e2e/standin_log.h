@@ -1,4 +1,4 @@
-// Shared by the stand-in system libraries: where their state lives and how they log a line.
+// Shared by the end-to-end helper programs: where the stand-ins keep their state, how a line is logged.
 #pragma once
 
 #include <windows.h>
@@ -15,16 +15,21 @@ inline std::string StandInFile(const char* name) {
   return base + "\\" + name;
 }
 
-// Appends one line and closes the file at once, so the suite never reads half a line.
-inline void StandInLog(const char* fileName, const char* format, ...) {
-  FILE* log = std::fopen(StandInFile(fileName).c_str(), "a");
+// Appends one formatted line to path and closes the file at once, so the suite never reads half
+// a line.
+inline void AppendLogLine(const std::string& path, const char* format, va_list args) {
+  FILE* log = std::fopen(path.c_str(), "a");
   if (log == nullptr) return;
-  va_list args;
-  va_start(args, format);
   std::vfprintf(log, format, args);
-  va_end(args);
   std::fputc('\n', log);
   std::fclose(log);
+}
+
+inline void StandInLog(const char* fileName, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  AppendLogLine(StandInFile(fileName), format, args);
+  va_end(args);
 }
 
 inline unsigned long long HandleNumber(HWND window) {
