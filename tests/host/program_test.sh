@@ -37,18 +37,24 @@ expect 0 env CUBRIX_WIN95=1 "$program" /a 1234
 
 # runs_until_terminated COMMAND...: runs a saver for a second, ends it as a screen-saver daemon
 # does, with SIGTERM, and expects a clean end (0).
+# terminate PID: SIGTERM, then up to 5 s for the process to end (SIGKILL after that); returns its
+# exit status.
+terminate() {
+  kill -TERM "$1" 2>/dev/null
+  local waited=0
+  while kill -0 "$1" 2>/dev/null && [ "$waited" -lt 50 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  kill -KILL "$1" 2>/dev/null
+  wait "$1"
+}
+
 runs_until_terminated() {
   "$@" >/dev/null 2>&1 &
   local saver=$!
   sleep 1
-  kill -TERM "$saver"
-  local waited=0
-  while kill -0 "$saver" 2>/dev/null && [ "$waited" -lt 50 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  kill -KILL "$saver" 2>/dev/null
-  wait "$saver"
+  terminate "$saver"
   local got=$?
   if [ "$got" -ne 0 ]; then
     echo "FAIL: $* ended with $got after SIGTERM, expected 0"
@@ -110,14 +116,7 @@ second_saver_defers() {
     shown=$(DISPLAY=$display xwininfo -root -children 2>/dev/null | grep -c '"Screen Saver"')
     [ "$shown" -eq 1 ] || { echo "FAIL: $shown saver windows, expected 1"; failures=$((failures + 1)); }
   fi
-  kill -TERM "$first" 2>/dev/null
-  local waited=0
-  while kill -0 "$first" 2>/dev/null && [ "$waited" -lt 50 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  kill -KILL "$first" 2>/dev/null
-  wait "$first"
+  terminate "$first"
   local status=$?
   [ "$status" -eq 0 ] || { echo "FAIL: the first saver ended with $status after SIGTERM"; failures=$((failures + 1)); }
   kill "$xvfb" 2>/dev/null
