@@ -164,6 +164,9 @@ class Wine:
     def reg(self, *args):
         return self._run_to_end(self.loader() + ["reg", *args], 20)[0]
 
+    def reg_text(self, *args):
+        return self._run_to_end(self.loader() + ["reg", *args], 20)[1]
+
     def _run_to_end(self, argv, timeout):
         # Output goes to a file, not a pipe: Wine's services, started by the first program of a
         # server, inherit the output and would hold a pipe open long after the program ended.

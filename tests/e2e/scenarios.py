@@ -531,14 +531,34 @@ class SaverSettings:
             self.values.append((self.APP_KEY + "\\DllOverrides", library, "REG_SZ", "native,builtin"))
 
     def __enter__(self):
+        check(self.clear(), f"{self.APP_KEY} is still there after deleting it")  # no leak from earlier
         for key, name, kind, data in self.values:
             check(self.suite.wine.reg("add", key, "/v", name, "/t", kind, "/d", data, "/f") == 0,
                   f"wine reg could not set {key}\\{name}")
         return self
 
-    def __exit__(self, *_):
-        self.suite.wine.reg("delete", self.APP_KEY, "/f")
-        self.suite.wine.reg("delete", self.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
+    def __exit__(self, failure, *_):
+        cleared = self.clear()
+        if failure is None:  # a check of our own must not hide the scenario's failure
+            check(cleared, f"{self.APP_KEY} is still there after the scenario")
+
+    def clear(self):
+        """Deletes every setting this class makes; True once the saver's own key is seen gone."""
+        wine = self.suite.wine
+        wine.reg("delete", self.DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
+        for _ in range(3):
+            wine.reg("delete", self.APP_KEY, "/f")
+            if wine.reg("query", self.APP_KEY) != 0:
+                return True
+        return False
+
+    @classmethod
+    def describe(cls, suite):
+        """What Wine holds for the platform it reports, for a failure message."""
+        found = [suite.wine.reg_text("query", cls.APP_KEY, "/s"),
+                 suite.wine.reg_text("query", "HKCU\\Software\\Wine", "/v", "Version")]
+        lines = [line.strip() for text in found for line in text.splitlines() if "Version" in line]
+        return "; ".join(lines) or "no Version value"
 
 
 def windows95(suite, use_password=None, native=()):
@@ -695,7 +715,7 @@ def change_password_is_refused_on_nt(suite):
     suite.install("MPR.DLL")
     with SaverSettings(suite, native=["mpr"]):
         code = suite.run_saver("/a")
-    check(code == -1, f"/a on the NT platform exited with {code}, expected -1")
+        check(code == -1, f"/a on the NT platform exited with {code}, expected -1 ({SaverSettings.describe(suite)})")
     check(not suite.read_state("mpr.log"), "/a on the NT platform reached MPR.DLL")
 
 
