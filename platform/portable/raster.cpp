@@ -56,14 +56,14 @@ Stepper MakeStepper(Wide start, int64_t step, int64_t denominator) {
   return s;
 }
 
+// Branch-free: whether the remainder wraps follows the slope, not a pattern the processor could
+// predict, and a mispredicted branch per edge and scanline cost more than the filling itself.
 void Advance(int64_t& quotient, int64_t& remainder, int64_t stepQuotient, int64_t stepRemainder,
              int64_t denominator) {
-  quotient += stepQuotient;
   remainder += stepRemainder;
-  if (remainder >= denominator) {
-    remainder -= denominator;
-    ++quotient;
-  }
+  const int64_t wraps = remainder >= denominator;
+  quotient += stepQuotient + wraps;
+  remainder -= denominator & -wraps;
 }
 
 // Fills count pixels. The C library's wide-character fill is a 32-bit fill tuned for this
