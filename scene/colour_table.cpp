@@ -32,19 +32,9 @@ bool ParseColour(char* work, COLORREF* colour) {
   return true;
 }
 
-// The entries' address, relocking the block if a failed step left it unlocked; null if unreachable.
-ColourEntry* ReachEntries() {
-  if (colourTable.entries == nullptr && colourTable.tableBlock != nullptr) {
-    colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
-  }
-  return colourTable.entries;
-}
-
 int32_t FindColour(COLORREF colour) {
-  ColourEntry* entries = ReachEntries();
-  if (entries == nullptr) return kNoFill;
   for (int32_t i = 0; i < colourTable.entryCount; ++i) {
-    if (entries[i].colour == colour) return i;
+    if (colourTable.entries[i].colour == colour) return i;
   }
   return kNoFill;
 }
@@ -61,7 +51,7 @@ bool GrowTable() {
     colourTable.entries = nullptr;
     HGLOBAL block = GlobalReAlloc(colourTable.tableBlock, bytes, kZeroedMovable);
     if (block == nullptr) {
-      ReachEntries();  // the old block stays valid: lock it again
+      ColourTableEntries();  // the old block stays valid: lock it again
       return false;
     }
     colourTable.tableBlock = block;
@@ -91,12 +81,24 @@ void GetColourIndex(const char* colourText, int32_t* colourIndex) {
     *colourIndex = kNoFill;
     return;
   }
+  // A table that cannot be reached cannot be searched, and growing it could add a colour twice.
+  if (colourTable.tableBlock != nullptr && ColourTableEntries() == nullptr) {
+    *colourIndex = kNoFill;
+    return;
+  }
   int32_t found = FindColour(colour);
   *colourIndex = found != kNoFill ? found : AddColour(colour);
 }
 
+ColourEntry* ColourTableEntries() {
+  if (colourTable.entries == nullptr && colourTable.tableBlock != nullptr) {
+    colourTable.entries = static_cast<ColourEntry*>(GlobalLock(colourTable.tableBlock));
+  }
+  return colourTable.entries;
+}
+
 void FreeColourTable() {
-  ColourEntry* entries = ReachEntries();
+  ColourEntry* entries = ColourTableEntries();
   if (entries != nullptr) {
     for (int32_t i = 0; i < colourTable.entryCount; ++i) DeleteObject(entries[i].brush);
   }

@@ -30,5 +30,9 @@ extern ColourTable colourTable;
 // than two commas) and when the table cannot grow or the brush cannot be made.
 void GetColourIndex(const char* colourText, int32_t* colourIndex);
 
+// The entries, locking the block again if a failed lock after a resize left it unlocked; null
+// while it cannot be locked. Readers go through this rather than `entries`.
+ColourEntry* ColourTableEntries();
+
 // Deletes every brush and frees the block; the table is empty afterwards and may be filled again.
 void FreeColourTable();

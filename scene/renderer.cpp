@@ -32,8 +32,9 @@ bool ProjectFace(const Face& face, const Vertex& position, int32_t angleIndex, A
 }
 
 HGDIOBJ BrushFor(int32_t colourIndex) {
-  bool inTable = colourIndex >= 0 && colourIndex < colourTable.entryCount && colourTable.entries != nullptr;
-  return inTable ? colourTable.entries[colourIndex].brush : GetStockObject(NULL_BRUSH);
+  if (colourIndex < 0 || colourIndex >= colourTable.entryCount) return GetStockObject(NULL_BRUSH);
+  const ColourEntry* entries = ColourTableEntries();
+  return entries != nullptr ? entries[colourIndex].brush : GetStockObject(NULL_BRUSH);
 }
 
 void SelectFaceBrush(HDC surface, int32_t colourIndex) {

@@ -57,6 +57,25 @@ TEST_F(ColourTableFaultTest, ABlockThatCannotBeLockedIsReachedAgainLater) {
   EXPECT_EQ(colourTable.entryCount, 2);
 }
 
+TEST_F(ColourTableFaultTest, ATableThatCannotBeReachedIsNeitherSearchedNorGrown) {
+  EXPECT_EQ(IndexOf("255,0,0"), 0);
+  TestHooks::FailCall(Call::GlobalLock);  // the lock after the resize
+  EXPECT_EQ(IndexOf("0,255,0"), kNoFill);
+  TestHooks::FailCall(Call::GlobalLock);  // and the lock again on the next lookup
+  EXPECT_EQ(IndexOf("255,0,0"), kNoFill);
+  EXPECT_EQ(IndexOf("255,0,0"), 0);  // found once reachable, never added a second time
+  EXPECT_EQ(colourTable.entryCount, 1);
+}
+
+TEST_F(ColourTableFaultTest, ReadersLockTheTableAgainAfterAFailedLock) {
+  EXPECT_EQ(IndexOf("255,0,0"), 0);
+  TestHooks::FailCall(Call::GlobalLock);
+  EXPECT_EQ(IndexOf("0,255,0"), kNoFill);
+  ASSERT_EQ(colourTable.entries, nullptr);
+  ASSERT_NE(ColourTableEntries(), nullptr);
+  EXPECT_EQ(ColourTableEntries()[0].colour, 0x020000FFu);
+}
+
 TEST_F(ColourTableFaultTest, TheFirstBlockUnlockedAtFirstIsStillFreed) {
   TestHooks::FailCall(Call::GlobalLock);
   EXPECT_EQ(IndexOf("255,0,0"), kNoFill);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -318,6 +319,22 @@ TEST_F(SceneTest, BrushesAreSelectedOnlyWhenTheColourChanges) {
   // The last selection is what the back buffer holds, and what the next frame starts from.
   EXPECT_EQ(reinterpret_cast<intptr_t>(TestHooks::SelectedBrush(scene.backDC)), brushes.back());
   EXPECT_EQ(colourTable.entries[scene.lastColourIndex].brush, TestHooks::SelectedBrush(scene.backDC));
+}
+
+TEST_F(SceneTest, FacesKeepTheirFillWhenTheLastGrowthOfTheTableLeftItUnlocked) {
+  // The second colour grows the table; the lock after that growth (the load's fourth) fails, and
+  // no later colour lookup would lock it again.
+  WriteObjectFile("[51,102,153] (-20,-20,0) (20,-20,0) (20,20,0) (-20,20,0)\n[0,255,0] (1,1,1) (2,1,1) (1,2,1)\n");
+  TestHooks::FailCall(Call::GlobalLock, 4);
+  Create();
+  ASSERT_EQ(colourTable.entryCount, 1);
+  ASSERT_EQ(colourTable.entries, nullptr);
+  TestHooks::ClearCallLog();
+  Tick();
+  ASSERT_NE(colourTable.entries, nullptr);
+  std::vector<intptr_t> brushes = BrushSelections();
+  EXPECT_NE(std::find(brushes.begin(), brushes.end(), reinterpret_cast<intptr_t>(colourTable.entries[0].brush)),
+            brushes.end());
 }
 
 TEST_F(SceneTest, AFaceWithoutFillIsOnlyOutlinedEvenAsTheFirstFaceDrawn) {
