@@ -81,6 +81,10 @@ TEST_F(DepthOrderTest, EqualKeysComeOutInTheOrderTheGapSequenceGives) {
   EXPECT_EQ(SortedIndices(EqualKeyRecords(2)), (std::vector<int32_t>{1, 0}));
   EXPECT_EQ(SortedIndices(EqualKeyRecords(3)), (std::vector<int32_t>{0, 1, 2}));
   EXPECT_EQ(SortedIndices(EqualKeyRecords(9)), (std::vector<int32_t>{1, 2, 3, 8, 4, 0, 5, 6, 7}));
+  // From ten records on the gap of 9 takes part too; a Face list holds up to 20.
+  EXPECT_EQ(SortedIndices(EqualKeyRecords(10)), (std::vector<int32_t>{2, 4, 1, 3, 9, 0, 6, 8, 5, 7}));
+  EXPECT_EQ(SortedIndices(EqualKeyRecords(20)),
+            (std::vector<int32_t>{13, 12, 18, 11, 9, 19, 17, 16, 5, 15, 4, 14, 3, 2, 0, 10, 8, 1, 7, 6}));
 }
 
 TEST_F(DepthOrderTest, SortOfNoneOrOneRecordChangesNothing) {

@@ -35,6 +35,7 @@ TEST_F(RotationTest, QuarterTurnsFollowTheRightHandedFrame) {
   ExpectVertex(Turned({128, 0, 0}, 450, kAxisZ), 0, 128, 0);
   ExpectVertex(Turned({0, 0, 128}, 450, kAxisX), 0, 128, 0);
   ExpectVertex(Turned({128, 0, 0}, 450, kAxisY), 0, 0, 128);
+  ExpectVertex(Turned({0, 0, 128}, 450, kAxisY), -128, 0, 0);
   ExpectVertex(Turned({0, 128, 0}, 450, kAxisX), 0, 0, -128);
 }
 
@@ -89,6 +90,8 @@ TEST_F(RotationTest, ArbitraryCoordinatesWrapLikeThirtyTwoBitArithmetic) {
     const int64_t c = Cos128[k], s = Sin128[k];
     ExpectVertex(Turned(p, k, kAxisX), p.x, floorDiv128(wrapped(p.y * c + p.z * s)),
                  floorDiv128(wrapped(p.z * c - p.y * s)));
+    ExpectVertex(Turned(p, k, kAxisY), floorDiv128(wrapped(p.x * c - p.z * s)), p.y,
+                 floorDiv128(wrapped(p.z * c + p.x * s)));
   }
 }
 
