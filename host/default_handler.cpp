@@ -12,16 +12,18 @@ void RequestClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 void HidePointer() { SetCursor(nullptr); }
 
-DWORD Distance(LONG a, LONG b) {
-  return a > b ? static_cast<DWORD>(a) - static_cast<DWORD>(b) : static_cast<DWORD>(b) - static_cast<DWORD>(a);
+// In 64 bits, so the sum of two distances can never wrap.
+uint64_t Distance(LONG a, LONG b) {
+  return a > b ? static_cast<uint64_t>(int64_t{a} - b) : static_cast<uint64_t>(int64_t{b} - a);
 }
 
 // Closes on a move of more than moveThreshold pixels (x plus y distance) from the anchor; smaller
 // moves leave the anchor in place so that they add up. The message's own coordinates are not used.
+// A position that cannot be read is no evidence of a move, so it neither closes nor re-anchors.
 void CheckPointerMove(HWND window) {
   POINT position{};
   if (!GetCursorPos(&position)) return;
-  DWORD distance = Distance(position.x, hostState.cursorAnchor.x) + Distance(position.y, hostState.cursorAnchor.y);
+  uint64_t distance = Distance(position.x, hostState.cursorAnchor.x) + Distance(position.y, hostState.cursorAnchor.y);
   if (distance > hostState.moveThreshold) {
     RequestClose(window);
     hostState.cursorAnchor = position;

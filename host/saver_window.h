@@ -10,7 +10,7 @@ constexpr LPCSTR kPreviewTitle = "Preview";
 
 // Runs one saver to its end: full screen without a parent, a preview child inside the parent.
 // Returns the quit value (0), 0 at once when a full-screen saver already runs, and -1 when the
-// class cannot be registered or the window cannot be created.
+// class cannot be registered, the window cannot be created or the message queue fails.
 int RunSaver(HWND parent);
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // How preview windows pass messages on to the scene.
