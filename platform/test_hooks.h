@@ -36,6 +36,7 @@ enum class Call {
   LoadLibrary,
   RegOpenKey,
   DialogBox,
+  GetWindowsDirectory,
 };
 void FailCall(Call which, int nth = 1);
 

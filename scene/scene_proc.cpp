@@ -49,10 +49,13 @@ void BuildBackBuffer(HWND window) {
 void LoadSceneObject(HWND window) {
   char directory[kWindowsDirectoryChars];
   UINT length = GetWindowsDirectoryA(directory, kWindowsDirectoryChars);
-  if (length == 0 || length >= kWindowsDirectoryChars) directory[0] = '\0';
-  char path[kWindowsDirectoryChars + sizeof kObjectFileFormat];
-  std::snprintf(path, sizeof path, kObjectFileFormat, directory);
-  int32_t result = LoadObject(scene.sceneObject, path);
+  // Without the Windows directory there is no object file to read, rather than one elsewhere.
+  int32_t result = kFileUnreadable;
+  if (length > 0 && length < kWindowsDirectoryChars) {
+    char path[kWindowsDirectoryChars + sizeof kObjectFileFormat];
+    std::snprintf(path, sizeof path, kObjectFileFormat, directory);
+    result = LoadObject(scene.sceneObject, path);
+  }
   if (result != kLoadSucceeded) {
     MessageBoxA(window, LoadResultMessage(result), kLoadFailureCaption, MB_OK | MB_ICONWARNING);
     return;  // no timer: no frame is ever drawn in this run

@@ -247,6 +247,7 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   static const char kWindowsDirectory[] = "C:\\windows";
   constexpr UINT kLength = sizeof(kWindowsDirectory) - 1;
   WindowsFolder();  // created on demand, as the directory always exists on Windows
+  if (InjectedFailure(Call::GetWindowsDirectory)) return 0;
   if (buffer == nullptr || size <= kLength) return kLength + 1;
   memcpy(buffer, kWindowsDirectory, kLength + 1);
   return kLength;

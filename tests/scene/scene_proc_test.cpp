@@ -180,6 +180,23 @@ TEST_F(SceneTest, AFailedLoadShowsItsMessageAndStartsNoTimer) {
   ExpectEverythingReleased();
 }
 
+TEST_F(SceneTest, WithoutTheWindowsDirectoryNoObjectFileIsRead) {
+  WriteSampleObject();
+  // An object file at the drive's root must not stand in for the missing directory's.
+  std::ofstream(drive + "/Cube.dat", std::ios::binary) << "[255,0,0] (-5,-5,5) (5,-5,5) (0,5,5)\n";
+  std::vector<std::string> texts;
+  TestHooks::SetMessageBoxResponder([&texts](const TestHooks::MessageBoxCall& call) {
+    texts.push_back(call.text);
+    return IDOK;
+  });
+  TestHooks::FailCall(Call::GetWindowsDirectory);
+  Create();
+  std::remove((drive + "/Cube.dat").c_str());
+  EXPECT_EQ(texts, std::vector<std::string>{"Data file not found or cannot read"});
+  EXPECT_EQ(scene.sceneObject.faceCount, 0);
+  EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetTimer).empty());
+}
+
 TEST_F(SceneTest, EraseBackgroundIsAnsweredAndNotPassedOn) {
   WriteSampleObject();
   Create();
