@@ -48,7 +48,7 @@ enum class LogKind {
   DispatchMessage,      // window, message, wParam, lParam
   SetTimer,             // window, id, elapse
   KillTimer,            // window, id
-  RegisterClass,        // text: class name
+  RegisterClass,        // style, background brush, cursor, instance; text: class name
   CreateWindow,         // window, style, exStyle, parent; text: class name
   DestroyWindow,        // window
   SetForegroundWindow,  // window

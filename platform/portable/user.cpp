@@ -237,7 +237,9 @@ void HideCursorOverWindows() {
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
-  LogCall(LogKind::RegisterClass, 0, 0, 0, 0, windowClass->lpszClassName);
+  LogCall(LogKind::RegisterClass, static_cast<intptr_t>(windowClass->style),
+          reinterpret_cast<intptr_t>(windowClass->hbrBackground), reinterpret_cast<intptr_t>(windowClass->hCursor),
+          reinterpret_cast<intptr_t>(windowClass->hInstance), windowClass->lpszClassName);
   std::string name = Upper(windowClass->lpszClassName);
   // A full atom table refuses further classes instead of handing out atom 0, which means failure.
   if (classes.count(name) != 0 || nextAtom == 0 || InjectedFailure(Call::RegisterClass)) return 0;

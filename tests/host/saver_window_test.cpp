@@ -327,6 +327,17 @@ TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterT
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Key));
 }
 
+TEST_F(RunSaverTest, TheClassRedrawsOnResizeHasItsOwnContextABlackBackgroundAndNoCursor) {
+  hostState.moduleInstance = reinterpret_cast<HINSTANCE>(0x400000);
+  EXPECT_EQ(0, RunSaver(nullptr));
+  std::vector<TestHooks::LoggedCall> registered = TestHooks::CallLogOf(LogKind::RegisterClass);
+  ASSERT_EQ(1u, registered.size());
+  EXPECT_EQ(0x2B, registered[0].args[0]);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(GetStockObject(BLACK_BRUSH)), registered[0].args[1]);
+  EXPECT_EQ(0, registered[0].args[2]);
+  EXPECT_EQ(0x400000, registered[0].args[3]);
+}
+
 TEST_F(RunSaverTest, FullScreenWindowCoversTheScreenOnTop) {
   TestHooks::SetScreenSize(800, 600);
   sceneDouble.onCreate = ReportSizeAndClose;
