@@ -715,7 +715,8 @@ def change_password_is_refused_on_nt(suite):
     suite.install("MPR.DLL")
     with SaverSettings(suite, native=["mpr"]):
         code = suite.run_saver("/a")
-        check(code == -1, f"/a on the NT platform exited with {code}, expected -1 ({SaverSettings.describe(suite)})")
+        if code != -1:  # the Version values are looked up only for the failure message
+            raise Failure(f"/a on the NT platform exited with {code}, expected -1 ({SaverSettings.describe(suite)})")
     check(not suite.read_state("mpr.log"), "/a on the NT platform reached MPR.DLL")
 
 
