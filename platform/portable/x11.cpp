@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,9 @@ bool serverOffersSharedMemory = false;
 bool sharedMemory = false;
 Cursor blankCursor = 0;
 int lastErrorCode = 0;
-std::vector<NativeWindow> windows;
+// Each window stays at one address for its whole life: the server's image keeps a pointer to the
+// frame's shared-segment record, so the records must not move when the list grows.
+std::vector<std::unique_ptr<NativeWindow>> windows;
 
 // X errors (a foreign window that vanished, a refused shared-memory attach) are expected here;
 // they are noted instead of ending the program.
@@ -81,15 +84,15 @@ int NoteError(Display*, XErrorEvent* error) {
 }
 
 NativeWindow* FindByHandle(HWND window) {
-  for (NativeWindow& native : windows) {
-    if (native.window == window) return &native;
+  for (const auto& native : windows) {
+    if (native->window == window) return native.get();
   }
   return nullptr;
 }
 
 NativeWindow* FindByXid(Window xid) {
-  for (NativeWindow& native : windows) {
-    if (xid != 0 && native.xid == xid) return &native;
+  for (const auto& native : windows) {
+    if (xid != 0 && native->xid == xid) return native.get();
   }
   return nullptr;
 }
@@ -158,6 +161,8 @@ bool AttachSharedFrame(Frame& frame, int width, int height) {
   }
   frame.shm.shmaddr = frame.image->data = static_cast<char*>(address);
   frame.shm.readOnly = False;
+  // Errors of earlier requests must arrive before the count starts, or they would pass for the attach's.
+  XSync(display, False);
   lastErrorCode = 0;
   const bool attached = XShmAttach(display, &frame.shm) && (XSync(display, False), lastErrorCode == 0);
   // Marked for removal now, the segment goes away with its last user even if we crash.
@@ -300,7 +305,7 @@ void OnDestroyed(Window xid) {
     return;
   }
   const bool parentOfOurs = std::any_of(windows.begin(), windows.end(),
-                                       [xid](const NativeWindow& child) { return child.foreignParent == xid; });
+                                       [xid](const auto& child) { return child->foreignParent == xid; });
   if (parentOfOurs) DestroyChildrenOfForeign(static_cast<uint32_t>(xid));
 }
 
@@ -383,7 +388,7 @@ bool PresenterActive() { return display != nullptr; }
 
 void PresenterClose() {
   if (display == nullptr) return;
-  for (NativeWindow& native : windows) DestroyNative(native);
+  for (const auto& native : windows) DestroyNative(*native);
   windows.clear();
   XFreeCursor(display, blankCursor);
   XCloseDisplay(display);
@@ -421,8 +426,9 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   if (xid == 0) return false;
   // Only top-level windows are found by class and title, as on Windows.
   PresenterTagWindow(display, xid, parentXid == root ? className : nullptr, title);
-  windows.push_back(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0, xid, false, 0,
-                                 width, height, XCreateGC(display, xid, 0, nullptr), Frame()});
+  windows.push_back(std::make_unique<NativeWindow>(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0,
+                                                                xid, false, 0, width, height,
+                                                                XCreateGC(display, xid, 0, nullptr), Frame()}));
   XMapRaised(display, xid);
   if (popup) PresenterFocus(window);
   XFlush(display);
@@ -431,8 +437,8 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
 
 void PresenterDestroyWindow(HWND window) {
   for (size_t i = 0; i < windows.size(); ++i) {
-    if (windows[i].window != window) continue;
-    DestroyNative(windows[i]);
+    if (windows[i]->window != window) continue;
+    DestroyNative(*windows[i]);
     windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(i));
     XFlush(display);
     return;
@@ -546,9 +552,9 @@ Window PresenterNativeWindow(HWND window) {
 }
 
 void PresenterMakeDialog(HWND window) {
-  for (NativeWindow& native : windows) {
-    if (native.parent == window && native.xid != 0) DestroyNative(native);
-    if (native.window == window) native.dialog = true;
+  for (const auto& native : windows) {
+    if (native->parent == window && native->xid != 0) DestroyNative(*native);
+    if (native->window == window) native->dialog = true;
   }
 }
 

@@ -182,6 +182,31 @@ TEST_F(X11Test, AFrameBlittedToAWindowIsWhatTheServerHolds) {
   }
 }
 
+// The server's image of a shared frame points at the frame's segment record; windows made and
+// ended after it must not move that record.
+TEST_F(X11Test, AFrameStillReachesTheServerAfterOtherWindowsComeAndGo) {
+  HWND first = Popup(48, 32);
+  ASSERT_NE(first, nullptr);
+  DrawFrame(first, 48, 32);
+  std::vector<HWND> others;
+  for (int i = 0; i < 9; ++i) {
+    // Beside the first window, which must stay in full view for the read-back.
+    others.push_back(CreateWindowExA(0, "X11TestClass", "Other", WS_POPUP | WS_VISIBLE, 100 + 20 * i, 0, 16, 16,
+                                     nullptr, nullptr, nullptr, nullptr));
+  }
+  DestroyWindow(others.front());
+  // Memory given back meanwhile is taken again and scribbled over, so a stale record shows.
+  std::vector<std::vector<unsigned char>> scribbles;
+  for (size_t bytes = 8; bytes <= 8192; bytes += 8) scribbles.emplace_back(bytes, 0xFF);
+  HDC dc = GetDC(first);
+  const RECT all = {0, 0, 48, 32};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(first, dc);
+  EXPECT_EQ(ServerPixels(first, 48, 32), std::vector<uint32_t>(48 * 32, 0xFFFFFFu));
+  for (size_t i = 1; i < others.size(); ++i) DestroyWindow(others[i]);
+  DestroyWindow(first);
+}
+
 TEST_F(X11Test, AnExposedWindowGetsItsLastFrameBackAndAPaintMessage) {
   HWND window = Popup(40, 30);
   DrawFrame(window, 40, 30);
