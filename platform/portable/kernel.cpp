@@ -312,9 +312,11 @@ HMODULE LoadLibraryA(LPCSTR name) {
 }
 
 FARPROC GetProcAddress(HMODULE handle, LPCSTR name) {
-  LogCall(LogKind::GetProcAddress, reinterpret_cast<intptr_t>(handle), 0, 0, 0, name);
+  // A "name" at or below 0xFFFF is an ordinal, not a pointer; modules here export by name only.
+  const bool byOrdinal = reinterpret_cast<uintptr_t>(name) <= 0xFFFFu;
+  LogCall(LogKind::GetProcAddress, reinterpret_cast<intptr_t>(handle), 0, 0, 0, byOrdinal ? nullptr : name);
   Module* module = FindModule(handle);
-  if (module == nullptr || module->references == 0 || name == nullptr) return nullptr;
+  if (module == nullptr || module->references == 0 || byOrdinal) return nullptr;
   for (const TestHooks::ModuleEntry& entry : module->entries) {
     if (entry.name == name) return entry.address;
   }

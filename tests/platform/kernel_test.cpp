@@ -215,6 +215,8 @@ TEST_F(KernelTest, RegisteredModuleIsFoundOnlyWhileLoaded) {
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(reinterpret_cast<int (*)()>(reinterpret_cast<void (*)()>(entry))(), 1);
   EXPECT_EQ(GetProcAddress(module, "Missing"), nullptr);
+  EXPECT_EQ(GetProcAddress(module, reinterpret_cast<LPCSTR>(uintptr_t{1})), nullptr) << "an ordinal is no name";
+  EXPECT_EQ(GetProcAddress(module, nullptr), nullptr);
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), module);  // one reference left
   EXPECT_TRUE(FreeLibrary(module));
