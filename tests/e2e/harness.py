@@ -89,6 +89,9 @@ class Program:
         return None
 
     def running(self):
+        # Never raises: clean-up asks this of programs whose start may have failed.
+        if self.reports_exit and any(line.startswith("error ") for line in self.lines):
+            return False
         return self.exit_code() is None and self.process.poll() is None
 
     def wait(self, timeout, what="the program to end"):

@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr UINT kAskTimeoutMs = 500;
+// Long enough for a busy machine; a hung program is given up on sooner through SMTO_ABORTIFHUNG.
+constexpr UINT kAskTimeoutMs = 5000;
 
 // Turns \t, \\ and \xNN into bytes, so a command line can carry a tab or a non-ASCII switch
 // exactly as written: a runtime's argument quoting would otherwise change it.
