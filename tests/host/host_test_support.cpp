@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "host/default_handler.h"
 #include "host/host_state.h"
@@ -59,8 +60,9 @@ void HostTest::FreshPlatform() {
 
 void HostTest::TearDown() {
   TestHooks::ResetPlatform();
-  std::string removal = "rm -rf '" + driveFolder_ + "'";
-  EXPECT_EQ(0, std::system(removal.c_str()));
+  std::error_code error;
+  std::filesystem::remove_all(driveFolder_, error);
+  EXPECT_FALSE(error) << "cannot remove " << driveFolder_ << ": " << error.message();
 }
 
 void HostTest::NameWindow(HWND window, const std::string& name) {

@@ -3,12 +3,13 @@
 #include "scene/scene_proc.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -60,14 +61,10 @@ class SceneTest : public ::testing::Test {
   void SetUp() override {
     TestHooks::ResetPlatform();
     TestHooks::UseVirtualClock(kStartTick);
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name) c = c == '/' ? '_' : c;  // parameterised tests have a '/' in their name
-    drive = ::testing::TempDir() + "cubrix_scene_" + name;
-    mkdir(drive.c_str(), 0755);
-    mkdir((drive + "/windows").c_str(), 0755);
-    std::remove(ObjectFilePath().c_str());
-    std::remove(StatisticsPath().c_str());
-    TestHooks::SetDriveFolder(drive);
+    std::string pattern = ::testing::TempDir() + "cubrix-scene-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    drive = pattern;
+    TestHooks::SetDriveFolder(drive);  // makes its windows folder
     ResetSceneState();
     ResetHostState();
     WNDCLASSA windowClass{};
@@ -80,6 +77,7 @@ class SceneTest : public ::testing::Test {
     if (window != nullptr && IsWindow(window)) DestroyWindow(window);
     TestHooks::ResetPlatform();
     ResetSceneState();
+    std::filesystem::remove_all(drive);
   }
 
   std::string ObjectFilePath() const { return drive + "/windows/Cube.dat"; }
