@@ -240,6 +240,42 @@ TEST(DrawOutlineTest, LinesOfExtremeLengthAreClippedToTheirVisiblePixels) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(diagonal.at(i, i), kInk);
 }
 
+// The segment rule, pixel by pixel: one pixel per step along the longer axis from a (included)
+// to b (excluded), the other coordinate rounded to nearest with halves up.
+std::vector<POINT> OracleSegment(const POINT& a, const POINT& b) {
+  const int64_t dx = int64_t{b.x} - a.x, dy = int64_t{b.y} - a.y;
+  const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+  const int64_t steps = xMajor ? (dx < 0 ? -dx : dx) : (dy < 0 ? -dy : dy);
+  if (steps == 0) return {a};
+  std::vector<POINT> pixels;
+  for (int64_t i = 0; i < steps; ++i) {
+    const int64_t major = (xMajor ? a.x : a.y) + ((xMajor ? dx : dy) < 0 ? -i : i);
+    const int64_t numerator = 2 * i * (xMajor ? dy : dx) + steps;
+    const int64_t floorQuotient = numerator / (2 * steps) - (numerator % (2 * steps) < 0 ? 1 : 0);
+    const int64_t minor = (xMajor ? a.y : a.x) + floorQuotient;
+    pixels.push_back(xMajor ? POINT{static_cast<LONG>(major), static_cast<LONG>(minor)}
+                            : POINT{static_cast<LONG>(minor), static_cast<LONG>(major)});
+  }
+  return pixels;
+}
+
+TEST(DrawOutlineTest, RandomSegmentsMatchTheOracle) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> coordinate(-40, 80);
+  for (int i = 0; i < 2000; ++i) {
+    const POINT a{coordinate(random), coordinate(random)}, b{coordinate(random), coordinate(random)};
+    Canvas drawn(40, 30), expected(40, 30);
+    const POINT segment[] = {a, b};
+    DrawOutline(drawn.surface(), segment, 2, kInk);  // a closed outline of two points: a-b and b-a
+    for (const std::vector<POINT>& half : {OracleSegment(a, b), OracleSegment(b, a)}) {
+      for (const POINT& p : half) {
+        if (p.x >= 0 && p.x < 40 && p.y >= 0 && p.y < 30) expected.pixels[static_cast<size_t>(p.y * 40 + p.x)] = kInk;
+      }
+    }
+    ASSERT_EQ(drawn.pixels, expected.pixels) << "segment " << a.x << "," << a.y << " to " << b.x << "," << b.y;
+  }
+}
+
 TEST(DrawOutlineTest, SinglePointAndOffSurfacePoints) {
   Canvas canvas(10, 10);
   const POINT dot[] = {{4, 5}};
