@@ -31,16 +31,20 @@ bool ProjectFace(const Face& face, const Vertex& position, int32_t angleIndex, A
   return true;
 }
 
-HGDIOBJ BrushFor(int32_t colourIndex) {
-  if (colourIndex < 0 || colourIndex >= colourTable.entryCount) return GetStockObject(NULL_BRUSH);
+// The brush of a colour, or null for no fill and for a colour the table cannot reach now.
+HBRUSH FillBrush(int32_t colourIndex) {
+  if (colourIndex < 0 || colourIndex >= colourTable.entryCount) return nullptr;
   const ColourEntry* entries = ColourTableEntries();
-  return entries != nullptr ? entries[colourIndex].brush : GetStockObject(NULL_BRUSH);
+  return entries != nullptr ? entries[colourIndex].brush : nullptr;
 }
 
 void SelectFaceBrush(HDC surface, int32_t colourIndex) {
   if (colourIndex == scene.lastColourIndex) return;
-  SelectObject(surface, BrushFor(colourIndex));
-  scene.lastColourIndex = colourIndex;
+  HBRUSH brush = FillBrush(colourIndex);
+  SelectObject(surface, brush != nullptr ? brush : GetStockObject(NULL_BRUSH));
+  // A colour out of reach leaves the null brush selected, as no fill does; its next Face tries
+  // the table again instead of taking the null brush for its colour's.
+  scene.lastColourIndex = brush != nullptr ? colourIndex : kNoFill;
 }
 
 bool Drawable(const Face& face) {

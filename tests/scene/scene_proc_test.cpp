@@ -352,6 +352,23 @@ TEST_F(SceneTest, FacesKeepTheirFillWhenTheLastGrowthOfTheTableLeftItUnlocked) {
             brushes.end());
 }
 
+TEST_F(SceneTest, AColourOutOfReachForOneFaceIsTriedAgainAtTheNext) {
+  // The second colour's growth leaves the table unlocked; the lock of the first Face drawn fails
+  // too, so that Face goes unfilled, but the same colour's next Face must get its brush.
+  WriteObjectFile("[51,102,153] (-20,-20,0) (20,-20,0) (20,20,0) (-20,20,0)\n[0,255,0]\n");
+  TestHooks::FailCall(Call::GlobalLock, 4);
+  Create();
+  ASSERT_EQ(colourTable.entries, nullptr);
+  TestHooks::FailCall(Call::GlobalLock);
+  TestHooks::ClearCallLog();
+  Tick();
+  const std::vector<intptr_t> brushes = BrushSelections();
+  ASSERT_GE(brushes.size(), 2u);
+  EXPECT_EQ(brushes[0], reinterpret_cast<intptr_t>(GetStockObject(NULL_BRUSH)));
+  ASSERT_NE(colourTable.entries, nullptr);
+  EXPECT_EQ(brushes[1], reinterpret_cast<intptr_t>(colourTable.entries[0].brush));
+}
+
 TEST_F(SceneTest, AFaceWithoutFillIsOnlyOutlinedEvenAsTheFirstFaceDrawn) {
   WriteObjectFile("[N] (-20,-20,0) (20,-20,0) (20,20,0) (-20,20,0)\n");
   Create();
