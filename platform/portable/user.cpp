@@ -252,17 +252,24 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 
 namespace {
 
+// Null when another program's window cannot take the window as its child: without an X window
+// there, nothing would ever tell the window that its parent is gone.
 HWND AddWindow(Window window, int x, int y) {
-  HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial++);
+  HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial);
+  const bool ownParent = FindWindowRecord(window.parent) != nullptr;
+  const uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
+  if (PresenterActive()) {
+    const bool shown = PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y,
+                                             window.width, window.height, (window.style & WS_CHILD) == 0,
+                                             window.className.c_str(), window.title.c_str());
+    if (!shown && foreignParent != 0) {
+      PresenterDestroyWindow(handle);
+      return nullptr;
+    }
+  }
+  ++nextWindowSerial;
   windows[reinterpret_cast<uintptr_t>(handle)] = window;
   CountHandle(HandleKind::Window, +1);
-  if (PresenterActive()) {
-    bool ownParent = FindWindowRecord(window.parent) != nullptr;
-    uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
-    PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y, window.width,
-                          window.height, (window.style & WS_CHILD) == 0, window.className.c_str(),
-                          window.title.c_str());
-  }
   return handle;
 }
 
@@ -291,6 +298,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   HWND handle = AddWindow(window, x, y);
   LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), style, exStyle,
           reinterpret_cast<intptr_t>(parent), className);
+  if (handle == nullptr) return nullptr;
   if (SendLogged(handle, WM_CREATE, 0, 0) == -1) {
     DestroyWindow(handle);
     return nullptr;

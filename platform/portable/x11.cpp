@@ -409,10 +409,11 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
     if (own == nullptr || own->xid == 0) return false;
     parentXid = own->xid;
   } else if (foreignParent != 0) {
+    // We learn of the parent's end through its DestroyNotify. Watched first and then looked at,
+    // a parent that ends later is reported, and one that has already ended is found missing.
+    XSelectInput(display, foreignParent, StructureNotifyMask);
     if (!PresenterForeignWindowExists(foreignParent)) return false;
     parentXid = foreignParent;
-    // We learn of the parent's end through its DestroyNotify.
-    XSelectInput(display, foreignParent, StructureNotifyMask);
   }
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display, screen);
@@ -421,9 +422,13 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   attributes.event_mask = kWindowEvents;
   const unsigned w = static_cast<unsigned>(std::clamp(width, 1, kMaxWindowSide));
   const unsigned h = static_cast<unsigned>(std::clamp(height, 1, kMaxWindowSide));
+  XSync(display, False);
+  lastErrorCode = 0;
   Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
-  if (xid == 0) return false;
+  // Another program's window may refuse a child (or end meanwhile): the server says so only now.
+  if (xid != 0 && foreignParent != 0 && parent == nullptr) XSync(display, False);
+  if (xid == 0 || lastErrorCode != 0) return false;
   // Only top-level windows are found by class and title, as on Windows.
   PresenterTagWindow(display, xid, parentXid == root ? className : nullptr, title);
   windows.push_back(std::make_unique<NativeWindow>(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0,

@@ -304,6 +304,26 @@ TEST_F(X11Test, AChildLivesInAForeignParentAndEndsWithIt) {
   EXPECT_FALSE(IsWindow(parent));
 }
 
+// Without an X window inside the parent, nothing would ever report the parent's end, so the
+// child is refused outright.
+TEST_F(X11Test, AForeignParentThatRefusesChildrenGetsNone) {
+  XSetWindowAttributes attributes{};
+  Window inputOnly = XCreateWindow(observer_, DefaultRootWindow(observer_), 0, 0, 60, 40, 0, 0, InputOnly,
+                                   CopyFromParent, 0, &attributes);
+  XSync(observer_, False);
+  HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(inputOnly));
+  ASSERT_TRUE(IsWindow(parent));
+  const int windowsBefore = TestHooks::LiveHandles(TestHooks::HandleKind::Window);
+  delivered.clear();
+  EXPECT_EQ(CreateWindowExA(0, "X11TestClass", "Preview", WS_CHILD | WS_VISIBLE, 0, 0, 60, 40, parent, nullptr,
+                            nullptr, nullptr),
+            nullptr);
+  EXPECT_EQ(TestHooks::LiveHandles(TestHooks::HandleKind::Window), windowsBefore);
+  EXPECT_TRUE(delivered.empty()) << "no message reaches a window that was never made";
+  XDestroyWindow(observer_, inputOnly);
+  XSync(observer_, False);
+}
+
 TEST_F(X11Test, ScreenSizeAndPointerComeFromTheServer) {
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), DisplayWidth(observer_, DefaultScreen(observer_)));
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), DisplayHeight(observer_, DefaultScreen(observer_)));
