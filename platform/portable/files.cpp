@@ -62,13 +62,20 @@ std::string HostPath(const char* windowsPath) {
 }
 
 // Only binary streams: Windows text mode (CR LF, Ctrl-Z) is not imitated, so a text-mode open
-// fails here instead of quietly reading other bytes than Windows would.
+// fails here instead of quietly reading other bytes than Windows would. A folder cannot be opened
+// as a file on Windows, though the C library here opens one for reading.
 FILE* OpenPlatformFile(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr || strchr(mode, 'b') == nullptr) {
     errno = EINVAL;
     return nullptr;
   }
-  return fopen(HostPath(path).c_str(), mode);
+  const std::string hostPath = HostPath(path);
+  struct stat status;
+  if (stat(hostPath.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  return fopen(hostPath.c_str(), mode);
 }
 
 void ResetFiles() { driveOverride.clear(); }

@@ -52,6 +52,8 @@ TEST_F(FilesTest, DosPathsLandInTheDriveFolder) {
   fclose(byRoot);
   EXPECT_EQ(ReadHostFile(drive_ + "/windows/times.dat"), "x");
   EXPECT_EQ(OpenPlatformFile("\\nowhere\\missing.dat", "rb"), nullptr);
+  // A folder is no file, as on Windows, though the C library here would open it for reading.
+  EXPECT_EQ(OpenPlatformFile("\\windows", "rb"), nullptr);
 }
 
 TEST_F(FilesTest, BinaryBytesPassUnchangedAndTextModeIsRefused) {
