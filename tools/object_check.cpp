@@ -5,7 +5,6 @@
 // Prints the loader's result and each Face (corners, fill, centroid in model units). The exit
 // status is the loader's result code: 0 when the saver would animate the object.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "platform/win32.h"

@@ -262,10 +262,7 @@ HWND AddWindow(Window window, int x, int y) {
     const bool shown = PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y,
                                              window.width, window.height, (window.style & WS_CHILD) == 0,
                                              window.className.c_str(), window.title.c_str());
-    if (!shown && foreignParent != 0) {
-      PresenterDestroyWindow(handle);
-      return nullptr;
-    }
+    if (!shown && foreignParent != 0) return nullptr;
   }
   ++nextWindowSerial;
   windows[reinterpret_cast<uintptr_t>(handle)] = window;

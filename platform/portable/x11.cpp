@@ -422,13 +422,17 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   attributes.event_mask = kWindowEvents;
   const unsigned w = static_cast<unsigned>(std::clamp(width, 1, kMaxWindowSide));
   const unsigned h = static_cast<unsigned>(std::clamp(height, 1, kMaxWindowSide));
-  XSync(display, False);
-  lastErrorCode = 0;
+  // Another program's window may refuse a child (or end meanwhile), which the server reports only
+  // once it has handled the request: the errors of that one request are counted.
+  const bool inForeignParent = parent == nullptr && foreignParent != 0;
+  if (inForeignParent) {
+    XSync(display, False);
+    lastErrorCode = 0;
+  }
   Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
-  // Another program's window may refuse a child (or end meanwhile): the server says so only now.
-  if (xid != 0 && foreignParent != 0 && parent == nullptr) XSync(display, False);
-  if (xid == 0 || lastErrorCode != 0) return false;
+  if (inForeignParent && xid != 0) XSync(display, False);
+  if (xid == 0 || (inForeignParent && lastErrorCode != 0)) return false;
   // Only top-level windows are found by class and title, as on Windows.
   PresenterTagWindow(display, xid, parentXid == root ? className : nullptr, title);
   windows.push_back(std::make_unique<NativeWindow>(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0,
