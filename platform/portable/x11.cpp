@@ -404,6 +404,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
                            bool popup, const char* className, const char* title) {
   if (display == nullptr || FindByHandle(window) != nullptr) return false;
   Window parentXid = root;
+  const bool inForeignParent = parent == nullptr && foreignParent != 0;
   if (parent != nullptr) {
     const NativeWindow* own = FindByHandle(parent);
     if (own == nullptr || own->xid == 0) return false;
@@ -414,6 +415,8 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
     XSelectInput(display, foreignParent, StructureNotifyMask);
     if (!PresenterForeignWindowExists(foreignParent)) return false;
     parentXid = foreignParent;
+    // That look was a round trip, so every earlier error is in: from here on they are the child's.
+    lastErrorCode = 0;
   }
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display, screen);
@@ -422,15 +425,9 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   attributes.event_mask = kWindowEvents;
   const unsigned w = static_cast<unsigned>(std::clamp(width, 1, kMaxWindowSide));
   const unsigned h = static_cast<unsigned>(std::clamp(height, 1, kMaxWindowSide));
-  // Another program's window may refuse a child (or end meanwhile), which the server reports only
-  // once it has handled the request: the errors of that one request are counted.
-  const bool inForeignParent = parent == nullptr && foreignParent != 0;
-  if (inForeignParent) {
-    XSync(display, False);
-    lastErrorCode = 0;
-  }
   Window xid = XCreateWindow(display, parentXid, x, y, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
                              CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
+  // Another program's window may refuse a child (or end meanwhile): the server says so only now.
   if (inForeignParent && xid != 0) XSync(display, False);
   if (xid == 0 || (inForeignParent && lastErrorCode != 0)) return false;
   // Only top-level windows are found by class and title, as on Windows.
