@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/portable/drive_template.h"
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
 #include "platform/test_hooks.h"
@@ -40,7 +41,11 @@ std::string DriveFolder() {
       folder = std::string(home != nullptr ? home : ".") + "/.local/share/cubrix/drive_c";
     }
   }
-  MakeFolders(folder + "/windows");  // the drive always holds its Windows directory
+  // The drive always holds its Windows directory; one made just now starts from the template.
+  struct stat windows;
+  const bool fresh = stat((folder + "/windows").c_str(), &windows) != 0;
+  MakeFolders(folder + "/windows");
+  if (fresh) SeedDrive(folder, DriveTemplateFolder());
   return folder;
 }
 
