@@ -1,0 +1,64 @@
+# Install layout (GNUInstallDirs) and the Debian package (CPack of everything installed).
+# Installed files find each other relative to the program, so an unpacked tree works anywhere.
+include(GNUInstallDirs)
+
+set(CUBRIX_DATA_DIR ${CMAKE_INSTALL_DATADIR}/cubrix)
+set(CUBRIX_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/cubrix)  # the package's name, as Debian wants
+# The template a user's new drive is seeded from: the same relative place in the build tree
+# (beside build/<preset>/host/) as under the prefix (beside bin/).
+set(CUBRIX_DRIVE_TEMPLATE_SUBDIR share/cubrix/drive_c/windows)
+
+set(cubrix_template_cube ${PROJECT_BINARY_DIR}/${CUBRIX_DRIVE_TEMPLATE_SUBDIR}/Cube.dat)
+add_custom_command(OUTPUT ${cubrix_template_cube}
+                   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/Cube.dat ${cubrix_template_cube}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/data/Cube.dat
+                   COMMENT "Drive template: the sample Cube.dat")
+add_custom_target(cubrix_drive_template ALL DEPENDS ${cubrix_template_cube})
+add_dependencies(cubrix cubrix_drive_template)
+
+# Manual pages ship compressed, as Debian wants them.
+set(cubrix_man_page ${PROJECT_BINARY_DIR}/packaging/cubrix.6.gz)
+add_custom_command(OUTPUT ${cubrix_man_page}
+                   COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/cubrix.6 > ${cubrix_man_page}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/cubrix.6
+                   COMMENT "Manual page cubrix.6")
+set(cubrix_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${cubrix_changelog}
+                   COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${cubrix_changelog}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+                   COMMENT "Changelog")
+add_custom_target(cubrix_compressed_docs ALL DEPENDS ${cubrix_man_page} ${cubrix_changelog})
+
+install(TARGETS cubrix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian's XScreenSaver looks for display programs here.
+install(PROGRAMS scripts/cubrix-daemon DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver RENAME cubrix)
+install(FILES data/Cube.dat DESTINATION ${CUBRIX_DATA_DIR}/drive_c/windows)
+install(FILES packaging/cubrix.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${cubrix_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES README.md packaging/copyright ${cubrix_changelog} DESTINATION ${CUBRIX_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME cubrix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Cubrix developers <cubrix@users.noreply.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "classic 3D screen saver of nine turning solid objects")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)  # release programs ship stripped
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # cubrix_<version>_<arch>.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the program's real libraries
+# xwininfo finds the root window for the daemon wrapper's -root.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "x11-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The summary above is the first line; the formatter indents each line and marks empty ones.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Cubrix covers the screen with black and animates nine copies of one solid
+object, read from the plain-text file Cube.dat, on a turning 3-by-3 grid.
+All geometry is integer fixed-point arithmetic over lookup tables.
+
+It runs full screen on X11, or inside the window of a screen-saver daemon
+such as XScreenSaver (whose settings list it) or XSecureLock. A sample
+object is copied into each user's data folder on first use.")
+include(CPack)
