@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The program straight from a build tree, run as a new user (empty HOME, no display): its drive
+# is seeded from the build tree's template, so the run counts frames.
+# Usage: build-tree.sh PROGRAM CUBE_DAT
+set -u
+program=$1
+cube=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d /tmp/cubrix-build-tree.XXXXXX)
+source "$here/lib.sh"
+trap 'rm -rf "$work"' EXIT
+
+env -i HOME="$work" PATH="$PATH" "$program" /s >/dev/null 2>&1 &
+saver=$!
+sleep 1
+kill -TERM "$saver"
+wait "$saver"
+check "build tree, empty HOME: the saver ends cleanly" test $? -eq 0
+drive=$work/.local/share/cubrix/drive_c/windows
+check "build tree, empty HOME: the drive got the sample" cmp -s "$cube" "$drive/Cube.dat"
+check "build tree, empty HOME: times.dat counts frames" has_frames "$drive/times.dat"
