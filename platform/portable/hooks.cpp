@@ -55,6 +55,7 @@ void TestHooks::AdvanceClock(DWORD milliseconds) { AdvanceVirtualClock(milliseco
 // Windows go first, while the areas they call into still hold their state.
 void TestHooks::ResetPlatform() {
   ResetUser();
+  ResetSignals();
   ResetDialogs();
   ResetGdi();
   ResetRegistry();

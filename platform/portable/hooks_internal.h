@@ -15,6 +15,7 @@ void CountHandle(TestHooks::HandleKind kind, int delta);
 // Each area forgets its state when a test resets the platform (gdi.cpp provides ResetGdi).
 void ResetKernel();
 void ResetUser();
+void ResetSignals();
 void ResetDialogs();
 void ResetRegistry();
 void ResetFiles();

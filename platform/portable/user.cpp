@@ -1,5 +1,4 @@
 // Portable user entries: window classes, the window table, the message queue, timers, cursor.
-#include <signal.h>
 #include <time.h>
 
 #include <cctype>
@@ -14,6 +13,8 @@
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/signals.h"
+#include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
@@ -22,24 +23,6 @@ using TestHooks::HandleKind;
 using TestHooks::LogKind;
 
 namespace {
-
-struct Window {
-  std::string className;  // upper case
-  std::string title;
-  DWORD style = 0;
-  int width = 0;
-  int height = 0;
-  HWND parent = nullptr;       // an own parent, or a foreign one by its id
-  WNDPROC procedure = nullptr;
-  int controlId = 0;
-  bool enabled = true;
-  UINT checkState = BST_UNCHECKED;
-  bool paintPending = false;
-  bool cursorHidden = false;
-  bool destroying = false;
-  HDC dc = nullptr;
-  DialogState* dialog = nullptr;
-};
 
 struct Timer {
   HWND window;
@@ -55,7 +38,7 @@ constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signal
 
 std::map<std::string, WNDCLASSA> classes;
 std::map<std::string, std::string> classNames;  // keeps lpszClassName alive for each class
-std::map<uintptr_t, Window> windows;
+std::map<uintptr_t, WindowRecord> windows;
 uintptr_t nextWindowSerial = 1;
 constexpr ATOM kFirstClassAtom = 0xC000;  // class atoms live in 0xC000..0xFFFF, as on Windows
 ATOM nextAtom = kFirstClassAtom;
@@ -72,17 +55,10 @@ bool saverRunning = false;
 int screenWidthOverride = 0;
 int screenHeightOverride = 0;
 
-volatile sig_atomic_t terminationRequested = 0;
-
 std::string Upper(const char* text) {
   std::string result(text != nullptr ? text : "");
   for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
   return result;
-}
-
-Window* FindWindowRecord(HWND window) {
-  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
-  return found == windows.end() ? nullptr : &found->second;
 }
 
 bool IsForeignId(HWND window) {
@@ -91,7 +67,7 @@ bool IsForeignId(HWND window) {
 }
 
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->procedure == nullptr) return 0;
   WNDPROC procedure = record->procedure;  // the record may go while the procedure runs
   return procedure(window, message, wParam, lParam);
@@ -126,23 +102,6 @@ void ForgetWindowMessages(HWND window) {
       CountHandle(HandleKind::Timer, -1);
     }
   }
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-  std::vector<HWND> children;
-  for (auto& [handle, window] : windows) {
-    if (window.parent == parent) children.push_back(reinterpret_cast<HWND>(handle));
-  }
-  return children;
-}
-
-// A termination signal turns into window destruction at a safe point.
-void CheckTermination() {
-  if (terminationRequested == 0) return;
-  terminationRequested = 0;
-  DestroyAllWindows();
-  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
-  PostMessageA(nullptr, WM_NULL, 0, 0);
 }
 
 bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
@@ -221,8 +180,6 @@ void WaitForMessages() {
   }
 }
 
-void OnTerminationSignal(int) { terminationRequested = 1; }
-
 void HideCursorOverWindows() {
   for (auto& [handle, window] : windows) {
     if (window.cursorHidden) continue;
@@ -232,6 +189,37 @@ void HideCursorOverWindows() {
 }
 
 }  // namespace
+
+// ---- Own window records ----
+
+WindowRecord* FindWindowRecord(HWND window) {
+  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
+  return found == windows.end() ? nullptr : &found->second;
+}
+
+HWND AddWindow(const WindowRecord& window, int x, int y) {
+  HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial);
+  const bool ownParent = FindWindowRecord(window.parent) != nullptr;
+  const uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
+  if (PresenterActive()) {
+    const bool shown = PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y,
+                                             window.width, window.height, (window.style & WS_CHILD) == 0,
+                                             window.className.c_str(), window.title.c_str());
+    if (!shown && foreignParent != 0) return nullptr;
+  }
+  ++nextWindowSerial;
+  windows[reinterpret_cast<uintptr_t>(handle)] = window;
+  CountHandle(HandleKind::Window, +1);
+  return handle;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (auto& [handle, window] : windows) {
+    if (window.parent == parent) children.push_back(reinterpret_cast<HWND>(handle));
+  }
+  return children;
+}
 
 // ---- Classes and windows ----
 
@@ -250,28 +238,6 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   return nextAtom++;
 }
 
-namespace {
-
-// Null when another program's window cannot take the window as its child: without an X window
-// there, nothing would ever tell the window that its parent is gone.
-HWND AddWindow(Window window, int x, int y) {
-  HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial);
-  const bool ownParent = FindWindowRecord(window.parent) != nullptr;
-  const uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
-  if (PresenterActive()) {
-    const bool shown = PresenterCreateWindow(handle, ownParent ? window.parent : nullptr, foreignParent, x, y,
-                                             window.width, window.height, (window.style & WS_CHILD) == 0,
-                                             window.className.c_str(), window.title.c_str());
-    if (!shown && foreignParent != 0) return nullptr;
-  }
-  ++nextWindowSerial;
-  windows[reinterpret_cast<uintptr_t>(handle)] = window;
-  CountHandle(HandleKind::Window, +1);
-  return handle;
-}
-
-}  // namespace
-
 // Sends WM_CREATE before it returns, then WM_SHOWWINDOW for a visible window, whose first
 // WM_PAINT then waits in the queue. A -1 from WM_CREATE destroys the window again.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
@@ -283,7 +249,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     LogCall(LogKind::CreateWindow, 0, style, exStyle, reinterpret_cast<intptr_t>(parent), className);
     return nullptr;
   }
-  Window window;
+  WindowRecord window;
   window.className = windowClass->first;
   window.title = title != nullptr ? title : "";
   window.style = style;
@@ -303,14 +269,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   if (FindWindowRecord(handle) == nullptr) return nullptr;
   if ((style & WS_VISIBLE) != 0) {
     SendLogged(handle, WM_SHOWWINDOW, TRUE, 0);
-    if (Window* record = FindWindowRecord(handle)) record->paintPending = true;
+    if (WindowRecord* record = FindWindowRecord(handle)) record->paintPending = true;
   }
   return FindWindowRecord(handle) != nullptr ? handle : nullptr;
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LogCall(LogKind::DefWindowProc, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr) return 0;
   if (message == WM_CLOSE) DestroyWindow(window);
   if (message == WM_PAINT) record->paintPending = false;
@@ -320,7 +286,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 // WM_DESTROY goes to the window first, then to its children; then the window and everything
 // queued for it are gone.
 BOOL DestroyWindow(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->destroying) return FALSE;
   LogCall(LogKind::DestroyWindow, reinterpret_cast<intptr_t>(window));
   record->destroying = true;
@@ -454,7 +420,7 @@ BOOL SetForegroundWindow(HWND window) {
 HWND GetForegroundWindow() { return foregroundWindow; }
 
 HWND GetParent(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   return record != nullptr ? record->parent : nullptr;
 }
 
@@ -488,39 +454,12 @@ BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT) {
   return TRUE;
 }
 
-// ---- Dialog controls ----
-
-HWND GetDlgItem(HWND dialog, int id) {
-  for (auto& [handle, window] : windows) {
-    if (window.parent == dialog && dialog != nullptr && window.controlId == id) return reinterpret_cast<HWND>(handle);
-  }
-  return nullptr;
-}
-
-BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
-  LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, check);
-  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
-  if (control == nullptr) return FALSE;
-  control->checkState = check;
-  return TRUE;
-}
-
-// Nonzero when the window was disabled before.
-BOOL EnableWindow(HWND window, BOOL enable) {
-  LogCall(LogKind::EnableWindow, reinterpret_cast<intptr_t>(window), enable);
-  Window* record = FindWindowRecord(window);
-  if (record == nullptr) return FALSE;
-  bool wasDisabled = !record->enabled;
-  record->enabled = enable != FALSE;
-  return wasDisabled ? TRUE : FALSE;
-}
-
 // ---- The window table for the other areas ----
 
 bool IsOwnWindow(HWND window) { return FindWindowRecord(window) != nullptr; }
 
 bool WindowClientSize(HWND window, int* width, int* height) {
-  if (Window* record = FindWindowRecord(window)) {
+  if (WindowRecord* record = FindWindowRecord(window)) {
     *width = record->width;
     *height = record->height;
     return true;
@@ -530,7 +469,7 @@ bool WindowClientSize(HWND window, int* width, int* height) {
 }
 
 HDC* WindowDCSlot(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   return record != nullptr ? &record->dc : nullptr;
 }
 
@@ -546,83 +485,6 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-void InstallTerminationHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-}
-
-// ---- Dialog windows ----
-
-namespace {
-
-const char kDialogClass[] = "#32770";
-const char kButtonClass[] = "BUTTON";
-
-// A modal dialog's messages go to its dialog procedure; a message box ends on any command.
-LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DialogState* state = FindDialogState(window);
-  if (state == nullptr) return 0;
-  if (state->procedure != nullptr) return state->procedure(window, message, wParam, lParam);
-  if (message == WM_COMMAND) {
-    state->ended = true;
-    state->result = IDOK;
-  }
-  return 0;
-}
-
-LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
-
-HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state) {
-  Window window;
-  window.className = kDialogClass;
-  window.title = caption != nullptr ? caption : "";
-  window.style = style;
-  window.width = width;
-  window.height = height;
-  window.procedure = DialogWindowProc;
-  window.dialog = state;
-  return AddWindow(window, 0, 0);
-}
-
-HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width, int height) {
-  Window window;
-  window.className = kButtonClass;
-  window.title = text != nullptr ? text : "";
-  window.style = style;
-  window.width = width;
-  window.height = height;
-  window.parent = dialog;
-  window.procedure = ControlWindowProc;
-  window.controlId = id;
-  return AddWindow(window, x, y);
-}
-
-DialogState* FindDialogState(HWND dialog) {
-  Window* record = FindWindowRecord(dialog);
-  return record != nullptr ? record->dialog : nullptr;
-}
-
-bool RunModalLoop(HWND dialog) {
-  MSG msg;
-  // A dialog destroyed under the loop (a termination signal destroys every window) ends it too.
-  for (DialogState* state = FindDialogState(dialog); state != nullptr && !state->ended && IsWindow(dialog);
-       state = FindDialogState(dialog)) {
-    if (GetMessageA(&msg, nullptr, 0, 0) == FALSE) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    DispatchMessageA(&msg);
-  }
-  return true;
-}
-
 // ---- Hooks of this area ----
 
 void TestHooks::SetCursorPosition(int x, int y) { injectedCursor = POINT{x, y}; }
@@ -632,16 +494,6 @@ bool TestHooks::ScreenSaverRunning() { return saverRunning; }
 void TestHooks::SetScreenSize(int width, int height) {
   screenWidthOverride = width;
   screenHeightOverride = height;
-}
-
-UINT TestHooks::DialogButtonState(HWND dialog, int id) {
-  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
-  return control != nullptr ? control->checkState : BST_UNCHECKED;
-}
-
-bool TestHooks::WindowEnabled(HWND window) {
-  Window* record = FindWindowRecord(window);
-  return record != nullptr && record->enabled;
 }
 
 void ResetUser() {
@@ -660,5 +512,4 @@ void ResetUser() {
   saverRunning = false;
   screenWidthOverride = 0;
   screenHeightOverride = 0;
-  terminationRequested = 0;
 }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
-#include "platform/portable/window_table.h"
+#include "platform/portable/signals.h"
 #include "platform/win32.h"
 #include "tests/platform/platform_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/window_table.h"
+#include "platform/portable/signals.h"
 #include "platform/win32.h"
 #include "tests/platform/platform_fixture.h"
 
