@@ -4,7 +4,7 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::LogKind;
+using HookPoints::LogKind;
 
 namespace {
 
@@ -99,16 +99,4 @@ BOOL EnableWindow(HWND window, BOOL enable) {
   bool wasDisabled = !record->enabled;
   record->enabled = enable != FALSE;
   return wasDisabled ? TRUE : FALSE;
-}
-
-// ---- Hooks of this area ----
-
-UINT TestHooks::DialogButtonState(HWND dialog, int id) {
-  WindowRecord* control = FindWindowRecord(GetDlgItem(dialog, id));
-  return control != nullptr ? control->checkState : BST_UNCHECKED;
-}
-
-bool TestHooks::WindowEnabled(HWND window) {
-  WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr && record->enabled;
 }

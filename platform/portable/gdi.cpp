@@ -12,9 +12,9 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
 
 namespace {
 
@@ -485,13 +485,13 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-// ---- Hooks of this area ----
+// ---- Hook points of this area ----
 
-void TestHooks::SetCursorPosition(int x, int y) { injectedCursor = POINT{x, y}; }
-bool TestHooks::CursorHidden() { return cursorHidden; }
-bool TestHooks::ScreenSaverRunning() { return saverRunning; }
+void SetInjectedCursor(POINT position) { injectedCursor = position; }
+bool PointerHidden() { return cursorHidden; }
+bool SaverRunningFlag() { return saverRunning; }
 
-void TestHooks::SetScreenSize(int width, int height) {
+void SetScreenSizeOverride(int width, int height) {
   screenWidthOverride = width;
   screenHeightOverride = height;
 }
