@@ -1,7 +1,6 @@
 // Portable user entries: window classes, the window table, the message queue, timers, cursor.
 #include <time.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,12 +53,6 @@ bool cursorHidden = false;
 bool saverRunning = false;
 int screenWidthOverride = 0;
 int screenHeightOverride = 0;
-
-std::string Upper(const char* text) {
-  std::string result(text != nullptr ? text : "");
-  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return result;
-}
 
 bool IsForeignId(HWND window) {
   uintptr_t value = reinterpret_cast<uintptr_t>(window);
@@ -228,7 +221,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   LogCall(LogKind::RegisterClass, static_cast<intptr_t>(windowClass->style),
           reinterpret_cast<intptr_t>(windowClass->hbrBackground), reinterpret_cast<intptr_t>(windowClass->hCursor),
           reinterpret_cast<intptr_t>(windowClass->hInstance), windowClass->lpszClassName);
-  std::string name = Upper(windowClass->lpszClassName);
+  std::string name = UpperCase(windowClass->lpszClassName);
   // A full atom table refuses further classes instead of handing out atom 0, which means failure.
   if (classes.count(name) != 0 || nextAtom == 0 || InjectedFailure(Call::RegisterClass)) return 0;
   classNames[name] = windowClass->lpszClassName;
@@ -242,7 +235,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 // WM_PAINT then waits in the queue. A -1 from WM_CREATE destroys the window again.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
-  auto windowClass = classes.find(Upper(className));
+  auto windowClass = classes.find(UpperCase(className != nullptr ? className : ""));
   bool parentOk = parent == nullptr || FindWindowRecord(parent) != nullptr || IsForeignId(parent);
   if (windowClass == classes.end() || !parentOk || ((style & WS_CHILD) != 0 && parent == nullptr) ||
       InjectedFailure(Call::CreateWindow)) {
@@ -394,8 +387,8 @@ int GetSystemMetrics(int index) {
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
   for (auto& [handle, window] : windows) {
     if (window.parent != nullptr || window.destroying) continue;
-    if (className != nullptr && window.className != Upper(className)) continue;
-    if (title != nullptr && Upper(window.title.c_str()) != Upper(title)) continue;
+    if (className != nullptr && window.className != UpperCase(className)) continue;
+    if (title != nullptr && UpperCase(window.title) != UpperCase(title)) continue;
     return reinterpret_cast<HWND>(handle);
   }
   const uint32_t foreign = PresenterActive() ? PresenterFindForeignWindow(className, title) : 0;
