@@ -152,7 +152,6 @@ TEST_F(ConfigDialogTest, UnhandledMessagesAreLeftToTheDialogManager) {
     EXPECT_EQ(FALSE, ConfigDialogProc(window, message, 0, 0)) << MessageName(message);
   }
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::PostMessage).empty());
-  EXPECT_EQ(TRUE, RegisterConfigControls(nullptr));
 }
 
 }  // namespace
