@@ -26,7 +26,8 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
 std::string FormatValue(const RegistryValue& value) {
   static const char kHex[] = "0123456789abcdef";
   if (value.type == REG_DWORD && value.data.size() == 4) {
-    DWORD number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 | static_cast<DWORD>(value.data[3]) << 24;
+    DWORD number = 0;
+    for (size_t i = 4; i-- > 0;) number = number << 8 | static_cast<DWORD>(value.data[i]);
     std::string digits;
     for (int shift = 28; shift >= 0; shift -= 4) digits += kHex[(number >> shift) & 0xF];
     return "dword:" + digits;
