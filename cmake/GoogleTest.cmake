@@ -3,7 +3,14 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # Debian's googletest package installs the source there; CUBRIX_GOOGLETEST_SOURCE names another.
+  find_path(CUBRIX_GOOGLETEST_SOURCE CMakeLists.txt PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            DOC "GoogleTest's source tree, built for cross builds")
+  if(NOT CUBRIX_GOOGLETEST_SOURCE)
+    message(FATAL_ERROR "Cross builds compile GoogleTest from its source, which was not found: install "
+                        "Debian's googletest package (/usr/src/googletest) or set CUBRIX_GOOGLETEST_SOURCE.")
+  endif()
+  add_subdirectory(${CUBRIX_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   # GoogleTest's own build defines the GTest:: aliases.
 else()
   find_package(GTest REQUIRED)
