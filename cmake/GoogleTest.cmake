@@ -17,13 +17,13 @@ else()
 endif()
 
 # cubrix_add_test(NAME SOURCES ... [LIBS ...]): one test program, one CTest entry. On the portable
-# platform every test links the test hooks.
+# platform every test links the test hooks and the shared scaffolding (tests/support).
 function(cubrix_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
-  if(TARGET cubrix_test_hooks)
-    target_link_libraries(${name} PRIVATE cubrix_test_hooks)
+  if(TARGET cubrix_test_support)
+    target_link_libraries(${name} PRIVATE cubrix_test_support)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   cubrix_set_warnings(${name})

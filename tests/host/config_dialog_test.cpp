@@ -24,10 +24,7 @@ class ConfigDialogTest : public HostTest {
     HostTest::SetUp();
     messageBoxes.clear();
     shownDialog = nullptr;
-    TestHooks::SetMessageBoxResponder([](const TestHooks::MessageBoxCall& call) {
-      messageBoxes.push_back(call);
-      return IDOK;
-    });
+    RecordMessageBoxes(&messageBoxes);
   }
 
   // Shows the dialog; the driver acts on it and must leave it closed or closing.
