@@ -27,36 +27,37 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-}  // namespace
-
-HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state) {
+// The part of a dialog's or control's record that both kinds fill alike.
+WindowRecord DialogRecord(const char* className, const char* text, DWORD style, int width, int height,
+                          WNDPROC procedure) {
   WindowRecord window;
-  window.className = kDialogClass;
-  window.title = caption != nullptr ? caption : "";
-  window.style = style;
-  window.width = width;
-  window.height = height;
-  window.procedure = DialogWindowProc;
-  window.dialog = state;
-  return AddWindow(window, 0, 0);
-}
-
-HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width, int height) {
-  WindowRecord window;
-  window.className = kButtonClass;
+  window.className = className;
   window.title = text != nullptr ? text : "";
   window.style = style;
   window.width = width;
   window.height = height;
+  window.procedure = procedure;
+  return window;
+}
+
+}  // namespace
+
+HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state) {
+  WindowRecord window = DialogRecord(kDialogClass, caption, style, width, height, DialogWindowProc);
+  window.dialog.state = state;
+  return AddWindow(window, 0, 0);
+}
+
+HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width, int height) {
+  WindowRecord window = DialogRecord(kButtonClass, text, style, width, height, ControlWindowProc);
   window.parent = dialog;
-  window.procedure = ControlWindowProc;
-  window.controlId = id;
+  window.dialog.controlId = id;
   return AddWindow(window, x, y);
 }
 
 DialogState* FindDialogState(HWND dialog) {
   WindowRecord* record = FindWindowRecord(dialog);
-  return record != nullptr ? record->dialog : nullptr;
+  return record != nullptr ? record->dialog.state : nullptr;
 }
 
 bool RunModalLoop(HWND dialog) {
@@ -78,7 +79,7 @@ bool RunModalLoop(HWND dialog) {
 HWND GetDlgItem(HWND dialog, int id) {
   if (dialog == nullptr) return nullptr;
   for (HWND child : ChildrenOf(dialog)) {
-    if (FindWindowRecord(child)->controlId == id) return child;
+    if (FindWindowRecord(child)->dialog.controlId == id) return child;
   }
   return nullptr;
 }
@@ -87,7 +88,7 @@ BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
   LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, check);
   WindowRecord* control = FindWindowRecord(GetDlgItem(dialog, id));
   if (control == nullptr) return FALSE;
-  control->checkState = check;
+  control->dialog.checkState = check;
   return TRUE;
 }
 
@@ -96,7 +97,7 @@ BOOL EnableWindow(HWND window, BOOL enable) {
   LogCall(LogKind::EnableWindow, reinterpret_cast<intptr_t>(window), enable);
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr) return FALSE;
-  bool wasDisabled = !record->enabled;
-  record->enabled = enable != FALSE;
+  bool wasDisabled = !record->dialog.enabled;
+  record->dialog.enabled = enable != FALSE;
   return wasDisabled ? TRUE : FALSE;
 }

@@ -250,7 +250,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   window.height = height > 0 ? height : 0;
   window.parent = parent;
   window.procedure = windowClass->second.lpfnWndProc;
-  window.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
+  window.dialog.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
   HWND handle = AddWindow(window, x, y);
   LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), style, exStyle,
           reinterpret_cast<intptr_t>(parent), className);

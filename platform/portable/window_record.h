@@ -7,22 +7,27 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
+// What the dialog manager (dialog_windows.cpp) keeps of a window.
+struct DialogFields {
+  int controlId = 0;
+  bool enabled = true;
+  UINT checkState = BST_UNCHECKED;
+  DialogState* state = nullptr;  // a dialog window's modal state
+};
+
 struct WindowRecord {
   std::string className;  // upper case
   std::string title;
   DWORD style = 0;
   int width = 0;
   int height = 0;
-  HWND parent = nullptr;       // an own parent, or a foreign one by its id
+  HWND parent = nullptr;  // an own parent, or a foreign one by its id
   WNDPROC procedure = nullptr;
-  int controlId = 0;
-  bool enabled = true;
-  UINT checkState = BST_UNCHECKED;
+  DialogFields dialog;
   bool paintPending = false;
   bool cursorHidden = false;
   bool destroying = false;
   HDC dc = nullptr;
-  DialogState* dialog = nullptr;
 };
 
 // Null when the handle names no own window.

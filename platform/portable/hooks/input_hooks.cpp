@@ -35,10 +35,10 @@ void TestHooks::SetDialogDriver(std::function<void(HWND dialog)> driver) { SetDi
 
 UINT TestHooks::DialogButtonState(HWND dialog, int id) {
   WindowRecord* control = FindWindowRecord(GetDlgItem(dialog, id));
-  return control != nullptr ? control->checkState : BST_UNCHECKED;
+  return control != nullptr ? control->dialog.checkState : BST_UNCHECKED;
 }
 
 bool TestHooks::WindowEnabled(HWND window) {
   WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr && record->enabled;
+  return record != nullptr && record->dialog.enabled;
 }
