@@ -9,8 +9,8 @@ namespace {
 // The angle, in tenths of a degree, of the vector (a, b) with a, b >= 0, by the slope table.
 // 64-bit quotients keep every slope step inside the table whatever the magnitudes.
 int32_t VectorAngle(int64_t a, int64_t b) {
-  if (a == b) return 450;
-  if (a == 0) return 900;
+  if (a == b) return kTenthsOf45Degrees;
+  if (a == 0) return kTenthsOf90Degrees;
   if (b == 0) return 0;
   if (a > b) return SlopeAngle[2 * kSlopeSteps - b * kSlopeSteps / a];
   return SlopeAngle[a * kSlopeSteps / b];
@@ -18,6 +18,13 @@ int32_t VectorAngle(int64_t a, int64_t b) {
 
 // -value without overflow: the most negative value maps to the most positive.
 int32_t NegateSaturating(int32_t value) { return value == INT32_MIN ? INT32_MAX : -value; }
+
+// A depth key is ten times a length: b / sin(angle), with the fine sine's scale of 10000 undone.
+constexpr int64_t kDepthKeyNumerator = int64_t{10} * kFineSinScale;
+// The original's divisor for a zero sine. The angle 0 has one, and the slope table gives it
+// whenever b < a / 900, so such a key is 100 * b rather than about ten times the length: a quirk
+// that the depth order keeps.
+constexpr int32_t kZeroSineDivisor = 1000;
 
 // Gaps of the depth sort, all taken in this order whatever the count.
 constexpr int32_t kSortGaps[] = {9, 5, 3, 2, 1};
@@ -32,9 +39,8 @@ int32_t Hypotenuse(int32_t a, int32_t b) {
   const int64_t magnitudeA = a < 0 ? -static_cast<int64_t>(a) : a;
   const int64_t magnitudeB = b < 0 ? -static_cast<int64_t>(b) : b;
   int32_t sine = FineSin[VectorAngle(magnitudeA, magnitudeB)];
-  // Only the angle 0 has a zero sine; the original guards the division with 1000.
-  if (sine == 0) sine = 1000;
-  return Saturate32(static_cast<int64_t>(b) * 100000 / sine);
+  if (sine == 0) sine = kZeroSineDivisor;
+  return Saturate32(static_cast<int64_t>(b) * kDepthKeyNumerator / sine);
 }
 
 int32_t CompareDepth(const Vertex& p, const Vertex& q) {

@@ -23,6 +23,9 @@ extern int32_t Cos128[kAngleIndexCount];
 // steps 0..900 hold a/b = k/900 (90.0 down to 45.0 degrees), steps 900..1800 hold
 // b/a = (1800 - k)/900 (45.0 down to 0.0 degrees). 1801 entries so both end slopes are present.
 constexpr int32_t kSlopeSteps = 900;
+// Angles of SlopeAngle and indices of FineSin are tenths of a degree: these are 45 and 90 degrees.
+constexpr int32_t kTenthsOf45Degrees = 450;
+constexpr int32_t kTenthsOf90Degrees = 900;
 constexpr int32_t kSlopeAngleCount = 2 * kSlopeSteps + 1;
 extern int32_t SlopeAngle[kSlopeAngleCount];
 

@@ -1,4 +1,4 @@
-// Shared geometry records: a model-space point, the axis of a turn, and the element of a depth sort.
+// Shared geometry records: a model-space point, the element of a depth sort, and the axis of a turn.
 #pragma once
 
 #include <cstdint>
@@ -11,15 +11,15 @@ struct Vertex {
   int32_t z;
 };
 
-// The axis of one rotation. The codes are not flags: any value other than these three turns nothing.
-typedef uint8_t AxisCode;
-constexpr AxisCode kAxisX = 1;
-constexpr AxisCode kAxisY = 2;
-constexpr AxisCode kAxisZ = 4;
-
 // One element of a depth sort: the caller's label (never examined) and the position whose
 // horizontal distance from the viewer orders it.
 struct DepthRecord {
   int32_t index;
   Vertex position;
 };
+
+// The axis of one rotation. The codes are not flags: any value other than these three turns nothing.
+typedef uint8_t AxisCode;
+constexpr AxisCode kAxisX = 1;
+constexpr AxisCode kAxisY = 2;
+constexpr AxisCode kAxisZ = 4;

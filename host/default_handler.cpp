@@ -10,8 +10,6 @@ constexpr int kTimerMessagesDropped = 2;  // timer ticks removed before the pass
 
 void RequestClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
-void HidePointer() { SetCursor(nullptr); }
-
 // In 64 bits, so the sum of two distances can never wrap.
 uint64_t Distance(LONG a, LONG b) {
   return a > b ? static_cast<uint64_t>(int64_t{a} - b) : static_cast<uint64_t>(int64_t{b} - a);
@@ -57,17 +55,11 @@ LRESULT HandleInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
       HidePointer();
       return 1;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-      RequestClose(window);
-      break;
     case WM_MOUSEMOVE:
       CheckPointerMove(window);
       break;
     default:
+      if (IsInputMessage(message)) RequestClose(window);
       break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -107,5 +99,21 @@ BOOL CheckPasswordOnClose(HWND window) {
   hostState.lastCheckEnd = GetTickCount();
   return hostState.closeApproved ? TRUE : FALSE;
 }
+
+bool IsInputMessage(UINT message) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void HidePointer() { SetCursor(nullptr); }
 
 DWORD ElapsedTicks(DWORD earlier, DWORD later) { return later - earlier; }

@@ -17,5 +17,10 @@ LRESULT HostDefaultHandler(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 // the verify request, at most once at a time and not again within 200 ms of the last one.
 BOOL CheckPasswordOnClose(HWND window);
 
+// The keyboard and mouse messages that count as input, the pointer's moves among them.
+bool IsInputMessage(UINT message);
+// A null cursor: the saver shows no pointer over its window.
+void HidePointer();
+
 // Milliseconds from the tick count earlier to the later one, across a wrap of the counter.
 DWORD ElapsedTicks(DWORD earlier, DWORD later);

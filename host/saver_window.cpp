@@ -2,6 +2,7 @@
 // procedure that stands in front of the scene.
 #include "host/saver_window.h"
 
+#include "host/default_handler.h"
 #include "host/entry_cast.h"
 #include "host/host_state.h"
 #include "host/password_support.h"
@@ -86,8 +87,6 @@ void RestoreInputMethod(HWND window) {
   }
 }
 
-void HidePointer() { SetCursor(nullptr); }
-
 // Help and context-menu requests in a preview belong to the dialog that hosts it.
 void ForwardToParent(HWND window, UINT message, LPARAM lParam) {
   HWND parent = GetParent(window);
@@ -96,20 +95,6 @@ void ForwardToParent(HWND window, UINT message, LPARAM lParam) {
 
 bool IsSwallowedCommand(WPARAM command) {
   return command == SC_NEXTWINDOW || command == SC_PREVWINDOW || command == SC_SCREENSAVE;
-}
-
-bool IsInput(UINT message) {
-  switch (message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace
@@ -170,7 +155,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       Sleep(0);
       break;
     default:
-      if (IsInput(message) && hostState.closeApproved) return DefWindowProcA(window, message, wParam, lParam);
+      if (IsInputMessage(message) && hostState.closeApproved) return DefWindowProcA(window, message, wParam, lParam);
       break;
   }
   return PassOn(window, message, wParam, lParam);

@@ -1,4 +1,5 @@
 // Hooks into the portable platform that only tests use: clock, faults, call log, handles, inputs.
+// They live in the test hooks library, which tests link and the program does not.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hook_points.h"
 #include "platform/win32.h"
 
 namespace TestHooks {
@@ -20,55 +22,11 @@ void UseVirtualClock(DWORD start);
 void AdvanceClock(DWORD milliseconds);
 
 // ---- Fault injection: the nth next call of the kind fails as Windows reports failure ----
-enum class Call {
-  GlobalAlloc,
-  GlobalReAlloc,
-  GlobalLock,
-  LocalAlloc,
-  CreateSolidBrush,
-  CreatePalette,
-  CreateCompatibleDC,
-  CreateCompatibleBitmap,
-  GetDC,
-  RegisterClass,
-  CreateWindow,
-  SetTimer,
-  LoadLibrary,
-  RegOpenKey,
-  DialogBox,
-  GetWindowsDirectory,
-};
+using HookPoints::Call;
 void FailCall(Call which, int nth = 1);
 
 // ---- Call log: what the code under test asked of the platform, in order ----
-enum class LogKind {
-  PostMessage,          // window, message, wParam, lParam
-  SendMessage,          // window, message, wParam, lParam
-  DefWindowProc,        // window, message, wParam, lParam
-  DispatchMessage,      // window, message, wParam, lParam
-  SetTimer,             // window, id, elapse
-  KillTimer,            // window, id
-  RegisterClass,        // style, background brush, cursor, instance; text: class name
-  CreateWindow,         // window, style, exStyle, parent; text: class name
-  DestroyWindow,        // window
-  SetForegroundWindow,  // window
-  SetCursor,            // cursor
-  SystemParametersInfo, // action, param
-  MessageBox,           // owner, type; text: caption + '\n' + text
-  DialogBox,            // owner, template id, param
-  EndDialog,            // dialog, result
-  CheckDlgButton,       // dialog, id, check
-  EnableWindow,         // window, enable
-  LoadLibrary,          // module (0 when it failed); text: name
-  FreeLibrary,          // module
-  GetProcAddress,       // module; text: entry name
-  Sleep,                // milliseconds
-  RegOpenKey,           // result; text: sub-key
-  RegQueryValue,        // result; text: value name
-  RegCloseKey,          // key
-  SelectObject,         // dc, object, previous
-  SelectPalette,        // dc, palette, previous
-};
+using HookPoints::LogKind;
 struct LoggedCall {
   LogKind kind;
   intptr_t args[4];
@@ -80,7 +38,7 @@ void ClearCallLog();
 std::vector<LoggedCall> CallLogOf(LogKind kind);
 
 // ---- Live handles: tests prove that teardown released everything ----
-enum class HandleKind { GlobalBlock, LocalBlock, DC, Bitmap, Brush, Pen, Palette, Window, Module, Timer, Key };
+using HookPoints::HandleKind;
 int LiveHandles(HandleKind kind);
 
 // ---- Inputs the platform would otherwise take from the system ----
@@ -96,11 +54,8 @@ std::string DriveFolder();
 bool ScreenSaverRunning();
 
 // ---- Registry and control.ini, written into the drive folder's Windows directory ----
-constexpr DWORD kRegBinary = 3;  // REG_BINARY, which the saver itself never reads
-struct RegistryValue {
-  DWORD type;              // REG_DWORD, REG_SZ or kRegBinary
-  std::vector<BYTE> data;  // the value's bytes as the registry holds them
-};
+using HookPoints::kRegBinary;
+using HookPoints::RegistryValue;
 RegistryValue DwordValue(DWORD value);
 RegistryValue StringValue(const std::string& text);  // with its ending zero
 RegistryValue BinaryValue(const std::vector<BYTE>& bytes);
@@ -111,10 +66,7 @@ void SetProfileString(const std::string& file, const std::string& section, const
                       const std::string& value);
 
 // ---- In-process modules for LoadLibraryA/GetProcAddress ----
-struct ModuleEntry {
-  std::string name;
-  FARPROC address;
-};
+using HookPoints::ModuleEntry;
 template <typename Function>
 ModuleEntry Entry(const char* name, Function* function) {
   // Through void(*)(), the type GCC accepts as "any function", as GetProcAddress callers do.
@@ -124,12 +76,7 @@ void RegisterModule(const std::string& name, const std::vector<ModuleEntry>& ent
 void RemoveModule(const std::string& name);
 
 // ---- Message boxes and dialogs without a display ----
-struct MessageBoxCall {
-  HWND owner;
-  std::string text;
-  std::string caption;
-  UINT type;
-};
+using HookPoints::MessageBoxCall;
 // Decides what a message box returns; without a responder it returns IDOK.
 void SetMessageBoxResponder(std::function<int(const MessageBoxCall&)> responder);
 // Called once a dialog is created and initialised; it drives the dialog by sending or posting

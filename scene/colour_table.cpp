@@ -9,7 +9,6 @@ ColourTable colourTable = {};
 
 namespace {
 
-constexpr DWORD kPaletteRelative = 0x02000000u;
 constexpr unsigned kChannelMask = 0xFFu;  // only the low 8 bits of each channel count
 constexpr UINT kZeroedMovable = GMEM_MOVEABLE | GMEM_ZEROINIT;
 
@@ -28,7 +27,7 @@ bool ParseColour(char* work, COLORREF* colour) {
   DWORD red = Channel(ReadInteger(work));
   DWORD green = Channel(ReadInteger(firstComma + 1));
   DWORD blue = Channel(ReadInteger(secondComma + 1));
-  *colour = kPaletteRelative | (blue << 16) | (green << 8) | red;
+  *colour = PALETTERGB(red, green, blue);
   return true;
 }
 

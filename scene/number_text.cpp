@@ -156,7 +156,7 @@ int32_t ReadTruncatedDecimal(const char* text, int32_t limit) {
   if (number.pointPosition > kMaxIntegerDigits) return negative ? -limit : limit;
   uint64_t whole = 0;
   for (int64_t i = 0; i < number.pointPosition; ++i) {
-    whole = whole * 10 + (i < number.count ? number.digits[i] - '0' : 0);
+    whole = whole * 10 + (i < number.count ? static_cast<uint64_t>(number.digits[i] - '0') : 0u);
   }
   if (whole >= static_cast<uint64_t>(limit)) return Saturate(whole, limit, negative);
   if (RoundsUpToNextInteger(number, whole)) ++whole;

@@ -11,8 +11,8 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::LogKind;
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr int kMaxDialogResources = 8;
 const DialogResource* dialogResources[kMaxDialogResources];
 int dialogResourceCount;
 
-std::function<int(const TestHooks::MessageBoxCall&)> messageBoxResponder;
+std::function<int(const HookPoints::MessageBoxCall&)> messageBoxResponder;
 std::function<void(HWND)> dialogDriver;
 
 // Dialog units of the 8-point dialog font: 4 horizontal units are 6 pixels, 8 vertical are 13.
@@ -88,7 +88,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string logged = shownCaption + "\n" + shownText;
   LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
-  if (messageBoxResponder) return messageBoxResponder(TestHooks::MessageBoxCall{owner, shownText, shownCaption, type});
+  if (messageBoxResponder) return messageBoxResponder(HookPoints::MessageBoxCall{owner, shownText, shownCaption, type});
   if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
   return IDOK;
 }
@@ -142,11 +142,11 @@ void RegisterDialogResource(const DialogResource* resource) {
   if (dialogResourceCount < kMaxDialogResources) dialogResources[dialogResourceCount++] = resource;
 }
 
-void TestHooks::SetMessageBoxResponder(std::function<int(const MessageBoxCall&)> responder) {
+void SetMessageBoxHook(std::function<int(const HookPoints::MessageBoxCall&)> responder) {
   messageBoxResponder = std::move(responder);
 }
 
-void TestHooks::SetDialogDriver(std::function<void(HWND dialog)> driver) { dialogDriver = std::move(driver); }
+void SetDialogDriverHook(std::function<void(HWND dialog)> driver) { dialogDriver = std::move(driver); }
 
 void ResetDialogs() {
   messageBoxResponder = nullptr;

@@ -9,7 +9,6 @@
 #include "platform/portable/drive_template.h"
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
-#include "platform/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -85,9 +84,7 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
 
 void ResetFiles() { driveOverride.clear(); }
 
-void TestHooks::SetDriveFolder(const std::string& path) {
+void SetDriveOverride(const std::string& path) {
   driveOverride = path;
-  ::DriveFolder();
+  DriveFolder();
 }
-
-std::string TestHooks::DriveFolder() { return ::DriveFolder(); }

@@ -12,9 +12,9 @@
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr size_t kMaxSlots = (size_t{1} << kIndexBits) - 1;
 constexpr int kMaxBitmapSide = 32768;
 constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;  // a bitmap takes 1 GiB at most
 constexpr UINT kGdiError = 0xFFFFFFFFu;
-constexpr DWORD kPaletteRelative = 0x02000000u;
+constexpr DWORD kPaletteRelative = PALETTERGB(0, 0, 0);  // the flag byte of such a colour
 
 struct GdiObject {
   Kind kind = Kind::Free;

@@ -16,9 +16,9 @@
 #include "platform/portable/kernel_internal.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
 
 namespace {
 
@@ -59,10 +59,6 @@ HGLOBAL StoreGlobalBlock(GlobalBlock block) {
 std::map<void*, std::unique_ptr<unsigned char[]>> localBlocks;
 
 // ---- Clock ----
-bool virtualClock = false;
-uint64_t virtualNow = 0;
-DWORD virtualStart = 0;
-
 uint64_t RealMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -70,11 +66,10 @@ uint64_t RealMilliseconds() {
 }
 
 // ---- Version ----
-enum class Win95Setting { FromEnvironment, Yes, No };
-Win95Setting win95Setting = Win95Setting::FromEnvironment;
+Win95Override win95Setting = Win95Override::None;
 
 bool ReportsWin95() {
-  if (win95Setting != Win95Setting::FromEnvironment) return win95Setting == Win95Setting::Yes;
+  if (win95Setting != Win95Override::None) return win95Setting == Win95Override::Yes;
   const char* value = getenv("CUBRIX_WIN95");
   return value != nullptr && strcmp(value, "1") == 0;
 }
@@ -85,7 +80,7 @@ std::string commandLine = "cubrix";
 // ---- Modules ----
 struct Module {
   std::string name;  // upper case, as the modules are looked up
-  std::vector<TestHooks::ModuleEntry> entries;
+  std::vector<HookPoints::ModuleEntry> entries;
   bool registered = false;  // in-process, by a test; else found on disk
   void* shared = nullptr;   // dlopen handle while a module from disk is loaded
   int references = 0;
@@ -94,12 +89,6 @@ constexpr uintptr_t kModuleHandleBase = 0x50000000u;
 constexpr uintptr_t kProgramInstance = 0x00400000u;  // where Windows maps a program's image
 std::map<uintptr_t, Module> modules;
 uintptr_t nextModuleSerial = 1;
-
-std::string UpperCase(const char* text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return result;
-}
 
 std::string LowerCase(const std::string& text) {
   std::string result(text);
@@ -144,6 +133,12 @@ void UnloadModule(uintptr_t handle) {
 }
 
 }  // namespace
+
+std::string UpperCase(const std::string& text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return result;
+}
 
 // ---- Memory entries ----
 
@@ -216,22 +211,22 @@ HLOCAL LocalFree(HLOCAL handle) {
 
 // ---- Clock entries ----
 
-uint64_t ClockNow() { return virtualClock ? virtualNow : RealMilliseconds(); }
-bool VirtualClockActive() { return virtualClock; }
+uint64_t ClockNow() { return virtualClock != nullptr ? virtualClock->now : RealMilliseconds(); }
+bool VirtualClockActive() { return virtualClock != nullptr; }
 void AdvanceVirtualClock(uint64_t milliseconds) {
-  if (virtualClock) virtualNow += milliseconds;
+  if (virtualClock != nullptr) virtualClock->now += milliseconds;
 }
 
 // The low 32 bits of the millisecond count: it wraps as on Windows.
 DWORD GetTickCount() {
-  if (virtualClock) return static_cast<DWORD>(virtualStart + virtualNow);
+  if (virtualClock != nullptr) return static_cast<DWORD>(virtualClock->start + virtualClock->now);
   return static_cast<DWORD>(RealMilliseconds());
 }
 
 void Sleep(DWORD milliseconds) {
   LogCall(LogKind::Sleep, milliseconds);
-  if (virtualClock) {
-    virtualNow += milliseconds;
+  if (virtualClock != nullptr) {
+    virtualClock->now += milliseconds;
     return;
   }
   timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
@@ -317,7 +312,7 @@ FARPROC GetProcAddress(HMODULE handle, LPCSTR name) {
   LogCall(LogKind::GetProcAddress, reinterpret_cast<intptr_t>(handle), 0, 0, 0, byOrdinal ? nullptr : name);
   Module* module = FindModule(handle);
   if (module == nullptr || module->references == 0 || byOrdinal) return nullptr;
-  for (const TestHooks::ModuleEntry& entry : module->entries) {
+  for (const HookPoints::ModuleEntry& entry : module->entries) {
     if (entry.name == name) return entry.address;
   }
   if (module->shared == nullptr) return nullptr;
@@ -332,20 +327,14 @@ BOOL FreeLibrary(HMODULE handle) {
   return TRUE;
 }
 
-// ---- Hooks of this area ----
+// ---- Hook points of this area ----
 
-void TestHooks::UseVirtualClock(DWORD start) {
-  virtualClock = true;
-  virtualStart = start;
-  virtualNow = 0;
-}
+void SetWin95Override(Win95Override setting) { win95Setting = setting; }
 
-void TestHooks::SetWin95(bool win95) { win95Setting = win95 ? Win95Setting::Yes : Win95Setting::No; }
+void SetCommandLineText(const char* line) { commandLine = line; }
 
-void TestHooks::SetCommandLine(const char* line) { commandLine = line; }
-
-void TestHooks::RegisterModule(const std::string& name, const std::vector<ModuleEntry>& entries) {
-  std::string upperName = UpperCase(name.c_str());
+void RegisterInProcessModule(const std::string& name, const std::vector<HookPoints::ModuleEntry>& entries) {
+  std::string upperName = UpperCase(name);
   uintptr_t handle = FindModuleByName(upperName);
   if (handle == 0) {
     handle = kModuleHandleBase + 0x10000 * nextModuleSerial++;
@@ -355,8 +344,8 @@ void TestHooks::RegisterModule(const std::string& name, const std::vector<Module
   modules[handle].registered = true;
 }
 
-void TestHooks::RemoveModule(const std::string& name) {
-  uintptr_t handle = FindModuleByName(UpperCase(name.c_str()));
+void RemoveInProcessModule(const std::string& name) {
+  uintptr_t handle = FindModuleByName(UpperCase(name));
   if (handle == 0) return;
   if (modules[handle].references > 0) CountHandle(HandleKind::Module, -1);
   if (modules[handle].shared != nullptr) dlclose(modules[handle].shared);
@@ -366,10 +355,7 @@ void TestHooks::RemoveModule(const std::string& name) {
 void ResetKernel() {
   globalBlocks.clear();
   localBlocks.clear();
-  virtualClock = false;
-  virtualNow = 0;
-  virtualStart = 0;
-  win95Setting = Win95Setting::FromEnvironment;
+  win95Setting = Win95Override::None;
   commandLine = "cubrix";
   for (auto& [handle, module] : modules) {
     if (module.shared != nullptr) dlclose(module.shared);

@@ -16,5 +16,8 @@ std::string WindowsFolder();
 // The host path of a Windows path: drive letter or leading separator -> drive folder, "\" -> "/".
 std::string HostPath(const char* windowsPath);
 
+// Names compare without case, as Windows compares them (ASCII letters only, one byte each).
+std::string UpperCase(const std::string& text);
+
 // The command line as Windows would hand it over, built from the program's arguments.
 void SetCommandLineFromArguments(int argc, char** argv);

@@ -15,12 +15,14 @@
 
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
+#include "platform/portable/registry_internal.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
-using TestHooks::RegistryValue;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
+using HookPoints::RegistryValue;
+using HookPoints::kRegBinary;
 
 namespace {
 
@@ -32,36 +34,6 @@ constexpr uintptr_t kKeyHandleBase = 0x60000000u;
 // An open key holds the values it had when it was opened.
 std::map<uintptr_t, std::map<std::string, RegistryValue>> openKeys;
 uintptr_t nextKeySerial = 1;
-
-std::string Upper(const std::string& text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream file(path, std::ios::binary);
-  for (std::string line; std::getline(file, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  for (const std::string& line : lines) file << line << '\n';
-}
-
-std::string RegistryPath() { return WindowsFolder() + "/registry.txt"; }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -76,7 +48,7 @@ std::optional<RegistryValue> ParseDword(const std::string& digits) {
     if (HexDigit(c) < 0) return std::nullopt;
     value = value * 16 + static_cast<DWORD>(HexDigit(c));
   }
-  return TestHooks::DwordValue(value);
+  return DwordRegistryValue(value);
 }
 
 std::optional<RegistryValue> ParseBytes(const std::string& text) {
@@ -86,12 +58,12 @@ std::optional<RegistryValue> ParseBytes(const std::string& text) {
     if (at + 2 < text.size() && text[at + 2] != ',') return std::nullopt;
     bytes.push_back(static_cast<BYTE>(HexDigit(text[at]) * 16 + HexDigit(text[at + 1])));
   }
-  return TestHooks::BinaryValue(bytes);
+  return RegistryValue{kRegBinary, bytes};
 }
 
 std::optional<RegistryValue> ParseValue(const std::string& text) {
   if (text.rfind("dword:", 0) == 0) return ParseDword(text.substr(6));
-  if (text.rfind("sz:", 0) == 0) return TestHooks::StringValue(text.substr(3));
+  if (text.rfind("sz:", 0) == 0) return StringRegistryValue(text.substr(3));
   if (text.rfind("hex:", 0) == 0) return ParseBytes(text.substr(4));
   return std::nullopt;
 }
@@ -112,7 +84,7 @@ std::string LineValueName(const std::string& line) {
 
 bool KeyExists(const std::vector<std::string>& lines, const std::string& upperKey) {
   for (const std::string& line : lines) {
-    std::string key = Upper(LineKey(line));
+    std::string key = UpperCase(LineKey(line));
     if (key == upperKey || key.rfind(upperKey + "\\", 0) == 0) return true;
   }
   return false;
@@ -123,17 +95,11 @@ std::map<std::string, RegistryValue> ValuesOfKey(const std::vector<std::string>&
   std::map<std::string, RegistryValue> values;
   for (const std::string& line : lines) {
     size_t equals = line.find('=');
-    if (equals == std::string::npos || Upper(LineKey(line)) != upperKey) continue;
+    if (equals == std::string::npos || UpperCase(LineKey(line)) != upperKey) continue;
     std::optional<RegistryValue> value = ParseValue(line.substr(equals + 1));
-    if (value) values[Upper(LineValueName(line))] = *value;
+    if (value) values[UpperCase(LineValueName(line))] = *value;
   }
   return values;
-}
-
-std::string ProfilePath(const char* fileName) {
-  bool bare = strchr(fileName, '\\') == nullptr && strchr(fileName, '/') == nullptr &&
-              strchr(fileName, ':') == nullptr;
-  return bare ? WindowsFolder() + "/" + fileName : HostPath(fileName);
 }
 
 std::optional<std::string> ProfileString(const std::string& path, const std::string& section,
@@ -143,11 +109,11 @@ std::optional<std::string> ProfileString(const std::string& path, const std::str
     std::string line = Trim(rawLine);
     if (!line.empty() && line.front() == '[') {
       size_t close = line.find(']');
-      inSection = close != std::string::npos && Upper(Trim(line.substr(1, close - 1))) == Upper(section);
+      inSection = close != std::string::npos && UpperCase(Trim(line.substr(1, close - 1))) == UpperCase(section);
       continue;
     }
     size_t equals = line.find('=');
-    if (inSection && equals != std::string::npos && Upper(Trim(line.substr(0, equals))) == Upper(key)) {
+    if (inSection && equals != std::string::npos && UpperCase(Trim(line.substr(0, equals))) == UpperCase(key)) {
       return Trim(line.substr(equals + 1));
     }
   }
@@ -176,6 +142,46 @@ UINT ProfileNumber(const std::string& text) {
 
 }  // namespace
 
+// ---- The text files ----
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream file(path, std::ios::binary);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string RegistryPath() { return WindowsFolder() + "/registry.txt"; }
+
+std::string ProfilePath(const char* fileName) {
+  bool bare = strchr(fileName, '\\') == nullptr && strchr(fileName, '/') == nullptr &&
+              strchr(fileName, ':') == nullptr;
+  return bare ? WindowsFolder() + "/" + fileName : HostPath(fileName);
+}
+
+RegistryValue DwordRegistryValue(DWORD value) {
+  return RegistryValue{REG_DWORD, {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+                                   static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)}};
+}
+
+RegistryValue StringRegistryValue(const std::string& text) {
+  RegistryValue value{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
+  value.data.push_back(0);
+  return value;
+}
+
+// ---- Registry and profile entries ----
+
 LONG RegOpenKeyA(HKEY root, LPCSTR subKey, HKEY* result) {
   if (result == nullptr) return kErrorInvalidParameter;
   *result = nullptr;
@@ -184,7 +190,7 @@ LONG RegOpenKeyA(HKEY root, LPCSTR subKey, HKEY* result) {
     status = kErrorAccessDenied;
   } else if (root == HKEY_CURRENT_USER && subKey != nullptr) {
     std::vector<std::string> lines = ReadLines(RegistryPath());
-    std::string upperKey = Upper(subKey);
+    std::string upperKey = UpperCase(subKey);
     if (KeyExists(lines, upperKey)) {
       uintptr_t handle = kKeyHandleBase + 8 * nextKeySerial++;
       openKeys[handle] = ValuesOfKey(lines, upperKey);
@@ -206,7 +212,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE*
   } else if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
     status = kErrorInvalidParameter;
   } else {
-    auto value = openKey->second.find(Upper(name != nullptr ? name : ""));
+    auto value = openKey->second.find(UpperCase(name != nullptr ? name : ""));
     if (value == openKey->second.end()) {
       status = ERROR_FILE_NOT_FOUND;
     } else {
@@ -237,84 +243,6 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
   std::optional<std::string> text = ProfileString(ProfilePath(fileName), section, key);
   if (!text || text->empty()) return static_cast<UINT>(defaultValue);
   return ProfileNumber(*text);
-}
-
-// ---- Hooks of this area ----
-
-RegistryValue TestHooks::DwordValue(DWORD value) {
-  return RegistryValue{REG_DWORD, {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                                   static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)}};
-}
-
-RegistryValue TestHooks::StringValue(const std::string& text) {
-  RegistryValue value{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
-  value.data.push_back(0);
-  return value;
-}
-
-RegistryValue TestHooks::BinaryValue(const std::vector<BYTE>& bytes) { return RegistryValue{kRegBinary, bytes}; }
-
-namespace {
-
-std::string FormatValue(const RegistryValue& value) {
-  static const char kHex[] = "0123456789abcdef";
-  if (value.type == REG_DWORD && value.data.size() == 4) {
-    DWORD number = value.data[0] | value.data[1] << 8 | value.data[2] << 16 | static_cast<DWORD>(value.data[3]) << 24;
-    std::string digits;
-    for (int shift = 28; shift >= 0; shift -= 4) digits += kHex[(number >> shift) & 0xF];
-    return "dword:" + digits;
-  }
-  if (value.type == REG_SZ && !value.data.empty() && value.data.back() == 0) {
-    return "sz:" + std::string(value.data.begin(), value.data.end() - 1);
-  }
-  std::string bytes;
-  for (BYTE b : value.data) bytes += std::string(bytes.empty() ? "" : ",") + kHex[b >> 4] + kHex[b & 0xF];
-  return "hex:" + bytes;
-}
-
-}  // namespace
-
-void TestHooks::SetRegistryKey(const std::string& key) {
-  std::vector<std::string> lines = ReadLines(RegistryPath());
-  lines.push_back(key);
-  WriteLines(RegistryPath(), lines);
-}
-
-void TestHooks::SetRegistryValue(const std::string& key, const std::string& name, const RegistryValue& value) {
-  std::string path = key + "\\" + name;
-  std::vector<std::string> kept;
-  for (const std::string& line : ReadLines(RegistryPath())) {
-    if (Upper(line.substr(0, line.find('='))) != Upper(path)) kept.push_back(line);
-  }
-  kept.push_back(path + "=" + FormatValue(value));
-  WriteLines(RegistryPath(), kept);
-}
-
-void TestHooks::ClearRegistry() { remove(RegistryPath().c_str()); }
-
-void TestHooks::SetProfileString(const std::string& file, const std::string& section, const std::string& key,
-                                 const std::string& value) {
-  std::string path = ProfilePath(file.c_str());
-  std::vector<std::string> lines = ReadLines(path);
-  std::vector<std::string> result;
-  bool inSection = false;
-  bool written = false;
-  for (const std::string& line : lines) {
-    std::string trimmed = Trim(line);
-    if (!trimmed.empty() && trimmed.front() == '[') {
-      if (inSection && !written) {
-        result.push_back(key + "=" + value);
-        written = true;
-      }
-      inSection = Upper(trimmed) == Upper("[" + section + "]");
-    } else if (inSection && Upper(Trim(trimmed.substr(0, trimmed.find('=')))) == Upper(key)) {
-      continue;  // replaced below
-    }
-    result.push_back(line);
-  }
-  if (!written && !inSection) result.push_back("[" + section + "]");
-  if (!written) result.push_back(key + "=" + value);
-  WriteLines(path, result);
 }
 
 void ResetRegistry() { openKeys.clear(); }

@@ -1,8 +1,6 @@
 // Portable user entries: window classes, the window table, the message queue, timers, cursor.
-#include <signal.h>
 #include <time.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,32 +12,16 @@
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/signals.h"
+#include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using TestHooks::Call;
-using TestHooks::HandleKind;
-using TestHooks::LogKind;
+using HookPoints::Call;
+using HookPoints::HandleKind;
+using HookPoints::LogKind;
 
 namespace {
-
-struct Window {
-  std::string className;  // upper case
-  std::string title;
-  DWORD style = 0;
-  int width = 0;
-  int height = 0;
-  HWND parent = nullptr;       // an own parent, or a foreign one by its id
-  WNDPROC procedure = nullptr;
-  int controlId = 0;
-  bool enabled = true;
-  UINT checkState = BST_UNCHECKED;
-  bool paintPending = false;
-  bool cursorHidden = false;
-  bool destroying = false;
-  HDC dc = nullptr;
-  DialogState* dialog = nullptr;
-};
 
 struct Timer {
   HWND window;
@@ -55,7 +37,7 @@ constexpr int kLongestWaitMs = 100;       // a waiting loop still notices signal
 
 std::map<std::string, WNDCLASSA> classes;
 std::map<std::string, std::string> classNames;  // keeps lpszClassName alive for each class
-std::map<uintptr_t, Window> windows;
+std::map<uintptr_t, WindowRecord> windows;
 uintptr_t nextWindowSerial = 1;
 constexpr ATOM kFirstClassAtom = 0xC000;  // class atoms live in 0xC000..0xFFFF, as on Windows
 ATOM nextAtom = kFirstClassAtom;
@@ -72,26 +54,13 @@ bool saverRunning = false;
 int screenWidthOverride = 0;
 int screenHeightOverride = 0;
 
-volatile sig_atomic_t terminationRequested = 0;
-
-std::string Upper(const char* text) {
-  std::string result(text != nullptr ? text : "");
-  for (char& c : result) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
-Window* FindWindowRecord(HWND window) {
-  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
-  return found == windows.end() ? nullptr : &found->second;
-}
-
 bool IsForeignId(HWND window) {
   uintptr_t value = reinterpret_cast<uintptr_t>(window);
   return value != 0 && value <= 0xFFFFFFFFu && PresenterForeignWindowExists(static_cast<uint32_t>(value));
 }
 
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->procedure == nullptr) return 0;
   WNDPROC procedure = record->procedure;  // the record may go while the procedure runs
   return procedure(window, message, wParam, lParam);
@@ -126,23 +95,6 @@ void ForgetWindowMessages(HWND window) {
       CountHandle(HandleKind::Timer, -1);
     }
   }
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-  std::vector<HWND> children;
-  for (auto& [handle, window] : windows) {
-    if (window.parent == parent) children.push_back(reinterpret_cast<HWND>(handle));
-  }
-  return children;
-}
-
-// A termination signal turns into window destruction at a safe point.
-void CheckTermination() {
-  if (terminationRequested == 0) return;
-  terminationRequested = 0;
-  DestroyAllWindows();
-  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
-  PostMessageA(nullptr, WM_NULL, 0, 0);
 }
 
 bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
@@ -221,8 +173,6 @@ void WaitForMessages() {
   }
 }
 
-void OnTerminationSignal(int) { terminationRequested = 1; }
-
 void HideCursorOverWindows() {
   for (auto& [handle, window] : windows) {
     if (window.cursorHidden) continue;
@@ -233,28 +183,14 @@ void HideCursorOverWindows() {
 
 }  // namespace
 
-// ---- Classes and windows ----
+// ---- Own window records ----
 
-ATOM RegisterClassA(const WNDCLASSA* windowClass) {
-  if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
-  LogCall(LogKind::RegisterClass, static_cast<intptr_t>(windowClass->style),
-          reinterpret_cast<intptr_t>(windowClass->hbrBackground), reinterpret_cast<intptr_t>(windowClass->hCursor),
-          reinterpret_cast<intptr_t>(windowClass->hInstance), windowClass->lpszClassName);
-  std::string name = Upper(windowClass->lpszClassName);
-  // A full atom table refuses further classes instead of handing out atom 0, which means failure.
-  if (classes.count(name) != 0 || nextAtom == 0 || InjectedFailure(Call::RegisterClass)) return 0;
-  classNames[name] = windowClass->lpszClassName;
-  classes[name] = *windowClass;
-  classes[name].lpszClassName = classNames[name].c_str();
-  classes[name].lpszMenuName = nullptr;
-  return nextAtom++;
+WindowRecord* FindWindowRecord(HWND window) {
+  auto found = windows.find(reinterpret_cast<uintptr_t>(window));
+  return found == windows.end() ? nullptr : &found->second;
 }
 
-namespace {
-
-// Null when another program's window cannot take the window as its child: without an X window
-// there, nothing would ever tell the window that its parent is gone.
-HWND AddWindow(Window window, int x, int y) {
+HWND AddWindow(const WindowRecord& window, int x, int y) {
   HWND handle = reinterpret_cast<HWND>(kWindowHandleBase + 2 * nextWindowSerial);
   const bool ownParent = FindWindowRecord(window.parent) != nullptr;
   const uint32_t foreignParent = ownParent ? 0 : static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window.parent));
@@ -270,20 +206,43 @@ HWND AddWindow(Window window, int x, int y) {
   return handle;
 }
 
-}  // namespace
+std::vector<HWND> ChildrenOf(HWND parent) {
+  std::vector<HWND> children;
+  for (auto& [handle, window] : windows) {
+    if (window.parent == parent) children.push_back(reinterpret_cast<HWND>(handle));
+  }
+  return children;
+}
+
+// ---- Classes and windows ----
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+  if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
+  LogCall(LogKind::RegisterClass, static_cast<intptr_t>(windowClass->style),
+          reinterpret_cast<intptr_t>(windowClass->hbrBackground), reinterpret_cast<intptr_t>(windowClass->hCursor),
+          reinterpret_cast<intptr_t>(windowClass->hInstance), windowClass->lpszClassName);
+  std::string name = UpperCase(windowClass->lpszClassName);
+  // A full atom table refuses further classes instead of handing out atom 0, which means failure.
+  if (classes.count(name) != 0 || nextAtom == 0 || InjectedFailure(Call::RegisterClass)) return 0;
+  classNames[name] = windowClass->lpszClassName;
+  classes[name] = *windowClass;
+  classes[name].lpszClassName = classNames[name].c_str();
+  classes[name].lpszMenuName = nullptr;
+  return nextAtom++;
+}
 
 // Sends WM_CREATE before it returns, then WM_SHOWWINDOW for a visible window, whose first
 // WM_PAINT then waits in the queue. A -1 from WM_CREATE destroys the window again.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE, LPVOID) {
-  auto windowClass = classes.find(Upper(className));
+  auto windowClass = classes.find(UpperCase(className != nullptr ? className : ""));
   bool parentOk = parent == nullptr || FindWindowRecord(parent) != nullptr || IsForeignId(parent);
   if (windowClass == classes.end() || !parentOk || ((style & WS_CHILD) != 0 && parent == nullptr) ||
       InjectedFailure(Call::CreateWindow)) {
     LogCall(LogKind::CreateWindow, 0, style, exStyle, reinterpret_cast<intptr_t>(parent), className);
     return nullptr;
   }
-  Window window;
+  WindowRecord window;
   window.className = windowClass->first;
   window.title = title != nullptr ? title : "";
   window.style = style;
@@ -291,7 +250,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   window.height = height > 0 ? height : 0;
   window.parent = parent;
   window.procedure = windowClass->second.lpfnWndProc;
-  window.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
+  window.dialog.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
   HWND handle = AddWindow(window, x, y);
   LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), style, exStyle,
           reinterpret_cast<intptr_t>(parent), className);
@@ -303,14 +262,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   if (FindWindowRecord(handle) == nullptr) return nullptr;
   if ((style & WS_VISIBLE) != 0) {
     SendLogged(handle, WM_SHOWWINDOW, TRUE, 0);
-    if (Window* record = FindWindowRecord(handle)) record->paintPending = true;
+    if (WindowRecord* record = FindWindowRecord(handle)) record->paintPending = true;
   }
   return FindWindowRecord(handle) != nullptr ? handle : nullptr;
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LogCall(LogKind::DefWindowProc, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr) return 0;
   if (message == WM_CLOSE) DestroyWindow(window);
   if (message == WM_PAINT) record->paintPending = false;
@@ -320,7 +279,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 // WM_DESTROY goes to the window first, then to its children; then the window and everything
 // queued for it are gone.
 BOOL DestroyWindow(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr || record->destroying) return FALSE;
   LogCall(LogKind::DestroyWindow, reinterpret_cast<intptr_t>(window));
   record->destroying = true;
@@ -428,8 +387,8 @@ int GetSystemMetrics(int index) {
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
   for (auto& [handle, window] : windows) {
     if (window.parent != nullptr || window.destroying) continue;
-    if (className != nullptr && window.className != Upper(className)) continue;
-    if (title != nullptr && Upper(window.title.c_str()) != Upper(title)) continue;
+    if (className != nullptr && window.className != UpperCase(className)) continue;
+    if (title != nullptr && UpperCase(window.title) != UpperCase(title)) continue;
     return reinterpret_cast<HWND>(handle);
   }
   const uint32_t foreign = PresenterActive() ? PresenterFindForeignWindow(className, title) : 0;
@@ -454,7 +413,7 @@ BOOL SetForegroundWindow(HWND window) {
 HWND GetForegroundWindow() { return foregroundWindow; }
 
 HWND GetParent(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   return record != nullptr ? record->parent : nullptr;
 }
 
@@ -488,39 +447,12 @@ BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT) {
   return TRUE;
 }
 
-// ---- Dialog controls ----
-
-HWND GetDlgItem(HWND dialog, int id) {
-  for (auto& [handle, window] : windows) {
-    if (window.parent == dialog && dialog != nullptr && window.controlId == id) return reinterpret_cast<HWND>(handle);
-  }
-  return nullptr;
-}
-
-BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
-  LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, check);
-  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
-  if (control == nullptr) return FALSE;
-  control->checkState = check;
-  return TRUE;
-}
-
-// Nonzero when the window was disabled before.
-BOOL EnableWindow(HWND window, BOOL enable) {
-  LogCall(LogKind::EnableWindow, reinterpret_cast<intptr_t>(window), enable);
-  Window* record = FindWindowRecord(window);
-  if (record == nullptr) return FALSE;
-  bool wasDisabled = !record->enabled;
-  record->enabled = enable != FALSE;
-  return wasDisabled ? TRUE : FALSE;
-}
-
 // ---- The window table for the other areas ----
 
 bool IsOwnWindow(HWND window) { return FindWindowRecord(window) != nullptr; }
 
 bool WindowClientSize(HWND window, int* width, int* height) {
-  if (Window* record = FindWindowRecord(window)) {
+  if (WindowRecord* record = FindWindowRecord(window)) {
     *width = record->width;
     *height = record->height;
     return true;
@@ -530,7 +462,7 @@ bool WindowClientSize(HWND window, int* width, int* height) {
 }
 
 HDC* WindowDCSlot(HWND window) {
-  Window* record = FindWindowRecord(window);
+  WindowRecord* record = FindWindowRecord(window);
   return record != nullptr ? &record->dc : nullptr;
 }
 
@@ -546,102 +478,15 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-void InstallTerminationHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-}
+// ---- Hook points of this area ----
 
-// ---- Dialog windows ----
+void SetInjectedCursor(POINT position) { injectedCursor = position; }
+bool PointerHidden() { return cursorHidden; }
+bool SaverRunningFlag() { return saverRunning; }
 
-namespace {
-
-const char kDialogClass[] = "#32770";
-const char kButtonClass[] = "BUTTON";
-
-// A modal dialog's messages go to its dialog procedure; a message box ends on any command.
-LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DialogState* state = FindDialogState(window);
-  if (state == nullptr) return 0;
-  if (state->procedure != nullptr) return state->procedure(window, message, wParam, lParam);
-  if (message == WM_COMMAND) {
-    state->ended = true;
-    state->result = IDOK;
-  }
-  return 0;
-}
-
-LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-}  // namespace
-
-HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height, DialogState* state) {
-  Window window;
-  window.className = kDialogClass;
-  window.title = caption != nullptr ? caption : "";
-  window.style = style;
-  window.width = width;
-  window.height = height;
-  window.procedure = DialogWindowProc;
-  window.dialog = state;
-  return AddWindow(window, 0, 0);
-}
-
-HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width, int height) {
-  Window window;
-  window.className = kButtonClass;
-  window.title = text != nullptr ? text : "";
-  window.style = style;
-  window.width = width;
-  window.height = height;
-  window.parent = dialog;
-  window.procedure = ControlWindowProc;
-  window.controlId = id;
-  return AddWindow(window, x, y);
-}
-
-DialogState* FindDialogState(HWND dialog) {
-  Window* record = FindWindowRecord(dialog);
-  return record != nullptr ? record->dialog : nullptr;
-}
-
-bool RunModalLoop(HWND dialog) {
-  MSG msg;
-  // A dialog destroyed under the loop (a termination signal destroys every window) ends it too.
-  for (DialogState* state = FindDialogState(dialog); state != nullptr && !state->ended && IsWindow(dialog);
-       state = FindDialogState(dialog)) {
-    if (GetMessageA(&msg, nullptr, 0, 0) == FALSE) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return false;
-    }
-    DispatchMessageA(&msg);
-  }
-  return true;
-}
-
-// ---- Hooks of this area ----
-
-void TestHooks::SetCursorPosition(int x, int y) { injectedCursor = POINT{x, y}; }
-bool TestHooks::CursorHidden() { return cursorHidden; }
-bool TestHooks::ScreenSaverRunning() { return saverRunning; }
-
-void TestHooks::SetScreenSize(int width, int height) {
+void SetScreenSizeOverride(int width, int height) {
   screenWidthOverride = width;
   screenHeightOverride = height;
-}
-
-UINT TestHooks::DialogButtonState(HWND dialog, int id) {
-  Window* control = FindWindowRecord(GetDlgItem(dialog, id));
-  return control != nullptr ? control->checkState : BST_UNCHECKED;
-}
-
-bool TestHooks::WindowEnabled(HWND window) {
-  Window* record = FindWindowRecord(window);
-  return record != nullptr && record->enabled;
 }
 
 void ResetUser() {
@@ -660,5 +505,4 @@ void ResetUser() {
   saverRunning = false;
   screenWidthOverride = 0;
   screenHeightOverride = 0;
-  terminationRequested = 0;
 }

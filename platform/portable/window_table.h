@@ -1,4 +1,4 @@
-// What the window table (user.cpp) offers the other portable areas (GDI, X11 presenter, entry).
+// What the window table (user.cpp) offers the other portable areas (GDI, X11 presenter, dialogs).
 #pragma once
 
 #include <cstdint>
@@ -16,10 +16,8 @@ HDC* WindowDCSlot(HWND window);
 void DestroyChildrenOfForeign(uint32_t foreignId);
 // Destroys every own top-level window: how SIGTERM ends the program.
 void DestroyAllWindows();
-// SIGTERM and SIGINT end the program as a closed window would: teardown runs, then the loop ends.
-void InstallTerminationHandler();
 
-// ---- For dialogs.cpp: the dialog window of a modal dialog or message box ----
+// ---- For dialogs.cpp: the dialog window of a modal dialog or message box (dialog_windows.cpp) ----
 struct DialogState {
   DLGPROC procedure = nullptr;  // null for a message box, which only waits for a command
   bool ended = false;

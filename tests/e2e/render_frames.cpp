@@ -72,15 +72,19 @@ int64_t EqualPixels(const Image& shot, const std::vector<uint32_t>& frame) {
   return equal;
 }
 
+size_t PixelIndex(int width, int x, int y) {
+  return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+}
+
 // Whether a pixel of the reference frame has a neighbour of another colour: a polygon's edge.
 bool OnEdge(const std::vector<uint32_t>& frame, int width, int height, int x, int y) {
-  const uint32_t colour = frame[static_cast<size_t>(y) * width + x];
+  const uint32_t colour = frame[PixelIndex(width, x, y)];
   for (int dy = -1; dy <= 1; ++dy) {
     for (int dx = -1; dx <= 1; ++dx) {
       const int nx = x + dx;
       const int ny = y + dy;
       if (nx < 0 || ny < 0 || nx >= width || ny >= height) continue;
-      if (frame[static_cast<size_t>(ny) * width + nx] != colour) return true;
+      if (frame[PixelIndex(width, nx, ny)] != colour) return true;
     }
   }
   return false;
@@ -90,7 +94,7 @@ void PrintBest(int frame, int angle, const Image& shot, const std::vector<uint32
   int64_t equal = 0, drawn = 0, drawnEqual = 0, edge = 0, inner = 0;
   for (int y = 0; y < shot.height; ++y) {
     for (int x = 0; x < shot.width; ++x) {
-      const size_t i = static_cast<size_t>(y) * shot.width + x;
+      const size_t i = PixelIndex(shot.width, x, y);
       const uint32_t mine = reference[i] & 0xFFFFFF;
       const uint32_t theirs = shot.pixels[i];
       const bool same = mine == theirs;

@@ -101,9 +101,9 @@ TEST_F(DepthOrderTest, RandomRecordsEndInNonIncreasingKeyOrder) {
   std::uniform_int_distribution<int32_t> x(-5000, 5000), z(-21474, 0);
   for (int round = 0; round < 500; ++round) {
     std::vector<DepthRecord> records(20);
-    for (int32_t i = 0; i < 20; ++i) records[i] = {i, {x(random), 0, z(random)}};
+    for (size_t i = 0; i < 20; ++i) records[i] = {static_cast<int32_t>(i), {x(random), 0, z(random)}};
     SortByDepth(records.data(), 20);
-    for (int32_t i = 1; i < 20; ++i) {
+    for (size_t i = 1; i < 20; ++i) {
       EXPECT_EQ(CompareDepth(records[i].position, records[i - 1].position), 0) << "round " << round;
     }
   }

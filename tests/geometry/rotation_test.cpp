@@ -50,7 +50,9 @@ TEST_F(RotationTest, UsesTheCoordinatesAsTheyWereBeforeTheCall) {
 }
 
 TEST_F(RotationTest, CodesOtherThanTheThreeAxesTurnNothing) {
-  for (AxisCode axis : {0, 3, 5, 6, 7, 8, 255}) ExpectVertex(Turned({11, 22, 33}, 450, axis), 11, 22, 33);
+  for (int code : {0, 3, 5, 6, 7, 8, 255}) {
+    ExpectVertex(Turned({11, 22, 33}, 450, static_cast<AxisCode>(code)), 11, 22, 33);
+  }
 }
 
 TEST_F(RotationTest, OutOfRangeIndicesAreClampedToTheTableEnds) {

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "host/host_state.h"
 #include "platform/test_hooks.h"
+#include "tests/support/message_sequence.h"
+#include "tests/support/platform_test.h"
 
 namespace {
 
@@ -35,24 +38,14 @@ LRESULT CALLBACK HandlerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return HostDefaultHandler(window, message, wParam, lParam);
 }
 
-// One row of expected traffic: what the handler asked of the platform.
-struct Row {
-  LogKind kind;
-  UINT message;
-  bool operator==(const Row& other) const { return kind == other.kind && message == other.message; }
-};
+// One row of expected traffic: what the handler asked of the platform, by message and kind only.
+using Sequence::Row;
+constexpr unsigned kTrafficKinds = Sequence::kPosted | Sequence::kSent | Sequence::kDefault;
 
-std::string Describe(const std::vector<Row>& rows) {
-  static const char* const kKinds[] = {"post", "send", "default"};
-  std::string text;
-  for (const Row& row : rows) text += std::string(kKinds[static_cast<int>(row.kind)]) + " " + std::to_string(row.message) + "\n";
-  return text;
-}
-
-class DefaultHandlerTest : public ::testing::Test {
+class DefaultHandlerTest : public PlatformTest {
  protected:
   void SetUp() override {
-    TestHooks::ResetPlatform();
+    PlatformTest::SetUp();
     TestHooks::UseVirtualClock(1000000);
     ResetHostState();
     verify = VerifyScript{};
@@ -66,7 +59,6 @@ class DefaultHandlerTest : public ::testing::Test {
     hostState.saverWindow = window;
     TestHooks::ClearCallLog();
   }
-  void TearDown() override { TestHooks::ResetPlatform(); }
 
   LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     return HostDefaultHandler(window, message, wParam, lParam);
@@ -74,21 +66,12 @@ class DefaultHandlerTest : public ::testing::Test {
 
   // Posts, sends and default handling since the last call, as rows.
   std::vector<Row> Traffic() {
-    std::vector<Row> rows;
-    for (const TestHooks::LoggedCall& call : TestHooks::CallLog()) {
-      if (call.kind == LogKind::PostMessage || call.kind == LogKind::SendMessage ||
-          call.kind == LogKind::DefWindowProc) {
-        rows.push_back(Row{call.kind, static_cast<UINT>(call.args[1])});
-      }
-    }
+    std::vector<Row> rows = Sequence::Logged(kTrafficKinds);
     TestHooks::ClearCallLog();
     return rows;
   }
 
-  void ExpectTraffic(const std::vector<Row>& expected) {
-    std::vector<Row> actual = Traffic();
-    EXPECT_EQ(actual, expected) << "expected:\n" << Describe(expected) << "actual:\n" << Describe(actual);
-  }
+  void ExpectTraffic(const std::vector<Row>& expected) { Sequence::ExpectSequence(expected, Traffic()); }
 
   void MovePointerTo(int x, int y) {
     TestHooks::SetCursorPosition(x, y);
@@ -105,10 +88,11 @@ class DefaultHandlerTest : public ::testing::Test {
   HWND window = nullptr;
 };
 
-const Row kPostClose{LogKind::PostMessage, WM_CLOSE};
-const Row kVerifyRequestSent{LogKind::SendMessage, WM_APP};
-const Row kDestroySent{LogKind::SendMessage, WM_DESTROY};
-Row Default(UINT message) { return Row{LogKind::DefWindowProc, message}; }
+const Row kPostClose{WM_CLOSE, Sequence::kPosted};
+const Row kVerifyRequestSent{WM_APP, Sequence::kSent};
+const Row kDestroySent{WM_DESTROY, Sequence::kSent};
+Row Default(UINT message) { return Row{message, Sequence::kDefault}; }
+Row Sent(UINT message) { return Row{message, Sequence::kSent}; }
 
 // ---- Input ----
 
@@ -140,7 +124,8 @@ TEST_F(DefaultHandlerTest, ThePointerPositionCountsNotTheMessageCoordinates) {
 }
 
 TEST_F(DefaultHandlerTest, KeysAndButtonsPostACloseRequest) {
-  for (UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
+  const std::initializer_list<UINT> closers{WM_KEYDOWN, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
+  for (UINT message : closers) {
     Send(message, 'A', 0);
     ExpectTraffic({kPostClose, Default(message)});
   }
@@ -168,7 +153,8 @@ TEST_F(DefaultHandlerTest, ThePointerIsHiddenOverTheWindow) {
 TEST_F(DefaultHandlerTest, APreviewNeverClosesOnInputNorHidesThePointer) {
   hostState.previewMode = true;
   TestHooks::SetCursorPosition(500, 500);
-  for (UINT message : {WM_MOUSEMOVE, WM_KEYDOWN, WM_LBUTTONDOWN, WM_SETCURSOR, WM_SHOWWINDOW}) {
+  const std::initializer_list<UINT> inputs{WM_MOUSEMOVE, WM_KEYDOWN, WM_LBUTTONDOWN, WM_SETCURSOR, WM_SHOWWINDOW};
+  for (UINT message : inputs) {
     Send(message, 1, 0);
     ExpectTraffic({Default(message)});
   }
@@ -298,11 +284,11 @@ TEST_F(DefaultHandlerTest, InputDuringTheCheckNeitherClosesNorNests) {
   std::vector<TestHooks::LoggedCall> posts = TestHooks::CallLogOf(LogKind::PostMessage);
   ASSERT_EQ(posts.size(), 1u);  // only the test's own
   std::vector<Row> traffic = Traffic();
-  std::vector<Row> expected = {kVerifyRequestSent,        Row{LogKind::SendMessage, WM_MOUSEMOVE},
-                               Default(WM_MOUSEMOVE),     Row{LogKind::SendMessage, WM_KEYDOWN},
-                               Default(WM_KEYDOWN),       Row{LogKind::SendMessage, WM_SETCURSOR},
+  std::vector<Row> expected = {kVerifyRequestSent,        Sent(WM_MOUSEMOVE),
+                               Default(WM_MOUSEMOVE),     Sent(WM_KEYDOWN),
+                               Default(WM_KEYDOWN),       Sent(WM_SETCURSOR),
                                Default(WM_SETCURSOR),     kPostClose};
-  EXPECT_EQ(traffic, expected) << Describe(traffic);
+  Sequence::ExpectSequence(expected, traffic);
   EXPECT_TRUE(IsWindow(window));
   EXPECT_FALSE(hostState.passwordCheckActive);
 }
@@ -317,6 +303,16 @@ TEST_F(DefaultHandlerTest, TheCheckDropsAtMostTwoQueuedTimerTicks) {
   for (int i = 0; i < 3; ++i) PostMessageA(window, WM_TIMER, 1, 0);
   Send(WM_CLOSE);
   EXPECT_EQ(ticksSeenByDialog, 1);
+}
+
+// ---- Tick arithmetic ----
+
+TEST(ElapsedTicks, CountsForwardAndAcrossTheWrap) {
+  EXPECT_EQ(ElapsedTicks(100, 300), 200u);
+  EXPECT_EQ(ElapsedTicks(0xFFFFFF9Cu, 100), 200u);  // 100 ms before the wrap to 100 ms after it
+  EXPECT_EQ(ElapsedTicks(7, 7), 0u);
+  EXPECT_EQ(ElapsedTicks(1, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(ElapsedTicks(0, 0xFFFFFFFFu), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -2,11 +2,6 @@
 // test, and the platform's call log rendered as readable traffic lines.
 #include "tests/host/host_test_support.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "host/default_handler.h"
 #include "host/host_state.h"
@@ -26,43 +21,19 @@ LRESULT SceneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
-// A folder of the test's own, so that nothing outside it is ever written or removed.
-std::string MakeDriveFolder() {
-  std::string pattern = ::testing::TempDir() + "cubrix-host-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!mkdtemp(buffer.data())) ADD_FAILURE() << "cannot make a folder in " << ::testing::TempDir();
-  return buffer.data();
-}
-
-std::string Hex(intptr_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
-}
-
 }  // namespace
 
 void HostTest::SetUp() {
-  driveFolder_ = MakeDriveFolder();
+  PlatformTest::SetUp();
   FreshPlatform();
 }
 
 void HostTest::FreshPlatform() {
-  TestHooks::ResetPlatform();
-  TestHooks::SetDriveFolder(driveFolder_);
-  TestHooks::UseVirtualClock(1000);
+  ResetPlatform();
   ResetHostState();
   sceneDouble = SceneDouble{};
   names_.clear();
   TestHooks::ClearCallLog();
-}
-
-void HostTest::TearDown() {
-  TestHooks::ResetPlatform();
-  std::error_code error;
-  std::filesystem::remove_all(driveFolder_, error);
-  EXPECT_FALSE(error) << "cannot remove " << driveFolder_ << ": " << error.message();
 }
 
 void HostTest::NameWindow(HWND window, const std::string& name) {
@@ -74,7 +45,7 @@ std::string HostTest::HandleName(intptr_t handle) const {
   for (const auto& [known, name] : names_) {
     if (known == handle) return name;
   }
-  return Hex(handle);
+  return Hex(static_cast<unsigned long long>(handle));
 }
 
 std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) const {
@@ -142,35 +113,6 @@ std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) co
   }
   flushScene(log.size());
   return lines;
-}
-
-std::string MessageName(UINT message) {
-  switch (message) {
-    case WM_CREATE: return "WM_CREATE";
-    case WM_DESTROY: return "WM_DESTROY";
-    case WM_SETTEXT: return "WM_SETTEXT";
-    case WM_PAINT: return "WM_PAINT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_QUIT: return "WM_QUIT";
-    case WM_ERASEBKGND: return "WM_ERASEBKGND";
-    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
-    case WM_ACTIVATEAPP: return "WM_ACTIVATEAPP";
-    case WM_SETCURSOR: return "WM_SETCURSOR";
-    case WM_HELP: return "WM_HELP";
-    case WM_CONTEXTMENU: return "WM_CONTEXTMENU";
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_SYSKEYDOWN: return "WM_SYSKEYDOWN";
-    case WM_INITDIALOG: return "WM_INITDIALOG";
-    case WM_COMMAND: return "WM_COMMAND";
-    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
-    case WM_TIMER: return "WM_TIMER";
-    case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
-    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-    case WM_RBUTTONDOWN: return "WM_RBUTTONDOWN";
-    case WM_MBUTTONDOWN: return "WM_MBUTTONDOWN";
-    case WM_APP: return "WM_APP";
-    default: return Hex(message);
-  }
 }
 
 LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,6 +11,8 @@
 
 #include "platform/test_hooks.h"
 #include "platform/win32.h"
+#include "tests/support/message_sequence.h"
+#include "tests/support/platform_test.h"
 
 // What the stand-in SceneProc answers when it keeps a message to itself.
 constexpr LRESULT kSceneAnswer = 0x5CE;
@@ -36,10 +38,9 @@ struct SceneDouble {
 extern SceneDouble sceneDouble;
 
 // A fresh platform (virtual clock, own drive folder, empty registry), host state and scene double.
-class HostTest : public ::testing::Test {
+class HostTest : public PlatformTest {
  protected:
   void SetUp() override;
-  void TearDown() override;
   // Starts again from a clean platform and host within the same test (the drive folder stays).
   void FreshPlatform();
 
@@ -50,12 +51,9 @@ class HostTest : public ::testing::Test {
   std::string HandleName(intptr_t handle) const;
 
  private:
-  std::string driveFolder_;
   std::vector<std::pair<intptr_t, std::string>> names_;
 };
 
-// A message number in the form the traffic lines use, e.g. "WM_TIMER".
-std::string MessageName(UINT message);
 // A plain window procedure for windows the tests make themselves.
 LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // A top-level window of its own class, standing in for a dialog or a settings page.

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
-#include "platform/portable/window_table.h"
+#include "platform/portable/signals.h"
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
 
 using TestHooks::HandleKind;
 using TestHooks::LogKind;
@@ -59,10 +59,7 @@ class DialogsTest : public PlatformTest {
 
 TEST_F(DialogsTest, MessageBoxAsksTheResponderAndLogsCaptionAndText) {
   std::vector<TestHooks::MessageBoxCall> calls;
-  TestHooks::SetMessageBoxResponder([&calls](const TestHooks::MessageBoxCall& call) {
-    calls.push_back(call);
-    return IDCANCEL;
-  });
+  RecordMessageBoxes(&calls, IDCANCEL);
   EXPECT_EQ(MessageBoxA(nullptr, "Could not open file", "LoadObject", MB_OK | MB_ICONWARNING), IDCANCEL);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].caption, "LoadObject");
@@ -113,19 +110,15 @@ TEST_F(DialogsTest, ControlsOfTheTemplateAreItsItems) {
 }
 
 TEST_F(DialogsTest, HelpShowsABoxAndTheDialogStaysOpen) {
-  int boxes = 0;
-  TestHooks::SetMessageBoxResponder([&boxes](const TestHooks::MessageBoxCall& call) {
-    EXPECT_EQ(call.text, "Help!");
-    ++boxes;
-    return IDOK;
-  });
+  std::vector<TestHooks::MessageBoxCall> boxes;
+  RecordMessageBoxes(&boxes);
   TestHooks::SetDialogDriver([](HWND dialog) {
     PostMessageA(dialog, WM_HELP, 0, 0);
     PostMessageA(dialog, WM_COMMAND, kHelpButton, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   });
   EXPECT_EQ(Show(), IDOK + 100);
-  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(TextsOf(boxes), std::vector<std::string>{"Help!"});
   std::vector<UINT> messages;
   for (const Seen& each : seen) messages.push_back(each.message);
   EXPECT_EQ(messages, (std::vector<UINT>{WM_INITDIALOG, WM_HELP, WM_COMMAND, WM_COMMAND, WM_DESTROY}));

@@ -1,11 +1,12 @@
 // Tests of the portable drive folder, Windows paths and Windows text mode.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
 
 namespace {
 

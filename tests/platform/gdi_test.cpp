@@ -6,6 +6,7 @@
 
 #include "platform/test_hooks.h"
 #include "platform/win32.h"
+#include "tests/support/platform_test.h"
 
 namespace {
 
@@ -17,10 +18,8 @@ constexpr uint32_t kBlack = 0x000000u;
 constexpr uint32_t kRed = 0xFF0000u;
 constexpr UINT kGdiError = 0xFFFFFFFFu;
 
-class GdiTest : public ::testing::Test {
+class GdiTest : public PlatformTest {
  protected:
-  void SetUp() override { TestHooks::ResetPlatform(); }
-  void TearDown() override { TestHooks::ResetPlatform(); }
 
   // A memory context drawing on a fresh bitmap; both are freed by the platform reset.
   HDC MemoryDc(int width, int height) {
@@ -52,19 +51,6 @@ HPALETTE MakePalette(const std::vector<PALETTEENTRY>& colours) {
   return CreatePalette(palette);
 }
 
-HPALETTE ColourCube() {
-  std::vector<PALETTEENTRY> colours(256, PALETTEENTRY{0, 0, 0, 0});
-  for (int r = 0; r < 6; ++r) {
-    for (int g = 0; g < 6; ++g) {
-      for (int b = 0; b < 6; ++b) {
-        colours[static_cast<size_t>(15 + 36 * r + 6 * g + b)] =
-            PALETTEENTRY{static_cast<BYTE>(51 * r), static_cast<BYTE>(51 * g), static_cast<BYTE>(51 * b), PC_RESERVED};
-      }
-    }
-  }
-  return MakePalette(colours);
-}
-
 HWND MakeWindow(int width, int height) {
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
@@ -88,23 +74,6 @@ TEST_F(GdiTest, PaletteRelativeColoursSnapToTheNearestEntryOfTheSelectedPalette)
   EXPECT_EQ(TestHooks::PixelAt(dc, 0, 0), 0xBE0A00u) << "plain colours are drawn as given";
   EXPECT_EQ(RealizePalette(dc), 0u) << "true-colour surfaces map nothing";
   EXPECT_EQ(RealizePalette(nullptr), kGdiError);
-}
-
-TEST_F(GdiTest, TheColourCubeKeepsCubeColoursAndSnapsOthersPerChannel) {
-  HDC dc = MemoryDc(1, 1);
-  const RECT pixel = {0, 0, 1, 1};
-  HPALETTE cube = ColourCube();
-  SelectPalette(dc, cube, FALSE);
-  for (int r = 0; r < 256; r += 51) {
-    for (int g = 0; g < 256; g += 51) {
-      for (int b = 0; b < 256; b += 51) {
-        Fill(dc, pixel, PALETTERGB(r, g, b));
-        ASSERT_EQ(TestHooks::PixelAt(dc, 0, 0), uint32_t(r << 16 | g << 8 | b)) << r << "," << g << "," << b;
-      }
-    }
-  }
-  Fill(dc, pixel, PALETTERGB(30, 80, 130));
-  EXPECT_EQ(TestHooks::PixelAt(dc, 0, 0), 0x336699u);
 }
 
 TEST_F(GdiTest, ANewContextMatchesAgainstTheDefaultPaletteAndFollowsPaletteChanges) {
@@ -233,7 +202,7 @@ TEST_F(GdiTest, TeardownInTheSceneOrderReleasesEveryHandle) {
   HGDIOBJ savedBitmap = SelectObject(dc, bitmap);
   HGDIOBJ savedBrush = SelectObject(dc, GetStockObject(WHITE_BRUSH));
   HGDIOBJ savedPen = SelectObject(dc, GetStockObject(BLACK_PEN));
-  HPALETTE palette = ColourCube();
+  HPALETTE palette = MakePalette({{255, 0, 0, PC_RESERVED}, {0, 0, 0, PC_RESERVED}});
   HPALETTE savedPalette = SelectPalette(dc, palette, FALSE);
   HBRUSH brush = CreateSolidBrush(PALETTERGB(255, 0, 0));
   SelectObject(dc, brush);

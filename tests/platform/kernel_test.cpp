@@ -4,7 +4,7 @@
 
 #include "platform/portable/kernel_internal.h"
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
 
 using TestHooks::Call;
 using TestHooks::HandleKind;

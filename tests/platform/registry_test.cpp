@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
 
 using TestHooks::HandleKind;
 

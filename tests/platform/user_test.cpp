@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/window_table.h"
+#include "platform/portable/signals.h"
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
+#include "tests/support/message_sequence.h"
 
 using TestHooks::Call;
 using TestHooks::HandleKind;
@@ -15,55 +16,17 @@ using TestHooks::LogKind;
 
 namespace {
 
-// ---- Message sequences, as data ----
+// ---- Message sequences, as data: every row here pins both parameters ----
 
-enum Flag { kSent, kPosted, kDefault };
-struct Row {
-  UINT message;
-  Flag flag;
-  WPARAM wParam;
-  LPARAM lParam;
-};
+using Sequence::Row;
+constexpr unsigned kSent = Sequence::kSent | Sequence::kWparam | Sequence::kLparam;
+constexpr unsigned kPosted = Sequence::kDispatched | Sequence::kWparam | Sequence::kLparam;
+constexpr unsigned kDefault = Sequence::kDefault | Sequence::kWparam | Sequence::kLparam;
 
-const char* FlagName(Flag flag) { return flag == kSent ? "sent" : flag == kPosted ? "posted" : "defwinproc"; }
-
-std::string Describe(const std::vector<Row>& rows) {
-  std::string text;
-  for (const Row& row : rows) {
-    text += "  {0x" + std::to_string(row.message) + " " + FlagName(row.flag) + " w=" + std::to_string(row.wParam) +
-            " l=" + std::to_string(row.lParam) + "}\n";
-  }
-  return text;
-}
-
-// What reached one window since the log was cleared, read from the call log.
-std::vector<Row> SequenceOf(HWND window) {
-  std::vector<Row> rows;
-  for (const TestHooks::LoggedCall& call : TestHooks::CallLog()) {
-    Flag flag;
-    if (call.kind == LogKind::SendMessage) {
-      flag = kSent;
-    } else if (call.kind == LogKind::DispatchMessage) {
-      flag = kPosted;
-    } else if (call.kind == LogKind::DefWindowProc) {
-      flag = kDefault;
-    } else {
-      continue;
-    }
-    if (call.args[0] != reinterpret_cast<intptr_t>(window)) continue;
-    rows.push_back(Row{static_cast<UINT>(call.args[1]), flag, static_cast<WPARAM>(call.args[2]), call.args[3]});
-  }
-  return rows;
-}
-
+// What reached one window since the log was cleared.
 void ExpectSequence(HWND window, const std::vector<Row>& expected) {
-  std::vector<Row> actual = SequenceOf(window);
-  bool same = actual.size() == expected.size();
-  for (size_t i = 0; same && i < actual.size(); ++i) {
-    same = actual[i].message == expected[i].message && actual[i].flag == expected[i].flag &&
-           actual[i].wParam == expected[i].wParam && actual[i].lParam == expected[i].lParam;
-  }
-  EXPECT_TRUE(same) << "expected:\n" << Describe(expected) << "actual:\n" << Describe(actual);
+  const unsigned kinds = Sequence::kSent | Sequence::kDispatched | Sequence::kDefault;
+  Sequence::ExpectSequence(expected, Sequence::Logged(kinds, window));
 }
 
 // ---- A window whose behaviour each test sets ----

@@ -5,20 +5,20 @@
 #include <gtest/gtest.h>
 
 #include "platform/test_hooks.h"
+#include "tests/support/platform_test.h"
 
 namespace {
 
 using TestHooks::Call;
 using TestHooks::HandleKind;
 
-class ColourTableFaultTest : public ::testing::Test {
+class ColourTableFaultTest : public PlatformTest {
  protected:
-  void SetUp() override { TestHooks::ResetPlatform(); }
   void TearDown() override {
     FreeColourTable();
     EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Brush), 0);
     EXPECT_EQ(TestHooks::LiveHandles(HandleKind::GlobalBlock), 0);
-    TestHooks::ResetPlatform();
+    PlatformTest::TearDown();
   }
 
   static int32_t IndexOf(const char* text) {

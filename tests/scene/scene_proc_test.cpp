@@ -3,13 +3,11 @@
 #include "scene/scene_proc.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -19,7 +17,9 @@
 #include "host/host_state.h"
 #include "platform/test_hooks.h"
 #include "scene/colour_table.h"
+#include "scene/palette.h"
 #include "scene/renderer.h"
+#include "tests/support/platform_test.h"
 
 // Every allocation of this program is counted, so a test can prove that frames allocate nothing.
 // The replacements pair malloc with free; GCC cannot see that pairing once they are inlined.
@@ -44,7 +44,6 @@ using TestHooks::Call;
 using TestHooks::HandleKind;
 using TestHooks::LogKind;
 
-constexpr DWORD kStartTick = 1000;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr uint32_t kBlack = 0x000000;
@@ -56,15 +55,10 @@ std::string ReadFile(const std::string& path) {
   return bytes.str();
 }
 
-class SceneTest : public ::testing::Test {
+class SceneTest : public PlatformTest {
  protected:
   void SetUp() override {
-    TestHooks::ResetPlatform();
-    TestHooks::UseVirtualClock(kStartTick);
-    std::string pattern = ::testing::TempDir() + "cubrix-scene-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    drive = pattern;
-    TestHooks::SetDriveFolder(drive);  // makes its windows folder
+    PlatformTest::SetUp();
     ResetSceneState();
     ResetHostState();
     WNDCLASSA windowClass{};
@@ -75,13 +69,12 @@ class SceneTest : public ::testing::Test {
 
   void TearDown() override {
     if (window != nullptr && IsWindow(window)) DestroyWindow(window);
-    TestHooks::ResetPlatform();
+    PlatformTest::TearDown();
     ResetSceneState();
-    std::filesystem::remove_all(drive);
   }
 
-  std::string ObjectFilePath() const { return drive + "/windows/Cube.dat"; }
-  std::string StatisticsPath() const { return drive + "/windows/times.dat"; }
+  std::string ObjectFilePath() const { return drive_ + "/windows/Cube.dat"; }
+  std::string StatisticsPath() const { return drive_ + "/windows/times.dat"; }
 
   void WriteObjectFile(const std::string& text) {
     std::ofstream out(ObjectFilePath(), std::ios::binary);
@@ -128,7 +121,6 @@ class SceneTest : public ::testing::Test {
     return brushes;
   }
 
-  std::string drive;
   HWND window = nullptr;
 };
 
@@ -157,11 +149,7 @@ TEST_F(SceneTest, CreationLoadsThePosesTheObjectAndStartsTheTimer) {
 
 TEST_F(SceneTest, AFailedLoadShowsItsMessageAndStartsNoTimer) {
   std::vector<TestHooks::MessageBoxCall> boxes;
-  TestHooks::SetMessageBoxResponder([&boxes](const TestHooks::MessageBoxCall& call) {
-    boxes.push_back(call);
-    TestHooks::AdvanceClock(4000);  // the user reads the message
-    return IDOK;
-  });
+  RecordMessageBoxes(&boxes, IDOK, [] { TestHooks::AdvanceClock(4000); });  // the user reads the message
   Create();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, window);
@@ -181,16 +169,13 @@ TEST_F(SceneTest, AFailedLoadShowsItsMessageAndStartsNoTimer) {
 TEST_F(SceneTest, WithoutTheWindowsDirectoryNoObjectFileIsRead) {
   WriteSampleObject();
   // An object file at the drive's root must not stand in for the missing directory's.
-  std::ofstream(drive + "/Cube.dat", std::ios::binary) << "[255,0,0] (-5,-5,5) (5,-5,5) (0,5,5)\n";
-  std::vector<std::string> texts;
-  TestHooks::SetMessageBoxResponder([&texts](const TestHooks::MessageBoxCall& call) {
-    texts.push_back(call.text);
-    return IDOK;
-  });
+  std::ofstream(drive_ + "/Cube.dat", std::ios::binary) << "[255,0,0] (-5,-5,5) (5,-5,5) (0,5,5)\n";
+  std::vector<TestHooks::MessageBoxCall> boxes;
+  RecordMessageBoxes(&boxes);
   TestHooks::FailCall(Call::GetWindowsDirectory);
   Create();
-  std::remove((drive + "/Cube.dat").c_str());
-  EXPECT_EQ(texts, std::vector<std::string>{"Data file not found or cannot read"});
+  std::remove((drive_ + "/Cube.dat").c_str());
+  EXPECT_EQ(TextsOf(boxes), std::vector<std::string>{"Data file not found or cannot read"});
   EXPECT_EQ(scene.sceneObject.faceCount, 0);
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetTimer).empty());
 }
@@ -221,18 +206,15 @@ TEST_P(SceneLoadResultTest, ReportsTheResultAndReleasesEverything) {
   const LoadCase& c = GetParam();
   if (c.objectText != nullptr) WriteObjectFile(c.objectText);
   if (c.nth > 0) TestHooks::FailCall(c.failing, c.nth);
-  std::vector<std::string> messages;
-  TestHooks::SetMessageBoxResponder([&messages](const TestHooks::MessageBoxCall& call) {
-    messages.push_back(call.text);
-    return IDOK;
-  });
+  std::vector<TestHooks::MessageBoxCall> boxes;
+  RecordMessageBoxes(&boxes);
   Create();
   if (c.expected == kLoadSucceeded) {
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(boxes.empty());
     Tick(3);
     EXPECT_EQ(scene.frameCount, 3);
   } else {
-    EXPECT_EQ(messages, std::vector<std::string>{LoadResultMessage(c.expected)});
+    EXPECT_EQ(TextsOf(boxes), std::vector<std::string>{LoadResultMessage(c.expected)});
     EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetTimer).empty());
   }
   Destroy();
@@ -305,6 +287,35 @@ TEST_F(SceneTest, AFrameReachesTheWindowAsOneCopyOfTheBackBuffer) {
   std::vector<TestHooks::LoggedCall> palettes = TestHooks::CallLogOf(LogKind::SelectPalette);
   ASSERT_GE(palettes.size(), 2u);
   EXPECT_EQ(palettes.back().args[1], palettes[palettes.size() - 2].args[2]);
+}
+
+// Through the software GDI: each cube colour is drawn as itself, any other snaps channel by channel.
+TEST_F(SceneTest, ThePaletteKeepsCubeColoursAndSnapsOthersPerChannel) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ savedBitmap = SelectObject(dc, CreateCompatibleBitmap(dc, 1, 1));
+  HPALETTE palette = BuildPalette();
+  ASSERT_NE(palette, nullptr);
+  HPALETTE savedPalette = SelectPalette(dc, palette, FALSE);
+  auto drawn = [dc](COLORREF colour) {
+    const RECT pixel = {0, 0, 1, 1};
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &pixel, brush);
+    DeleteObject(brush);
+    return TestHooks::PixelAt(dc, 0, 0);
+  };
+  for (int r = 0; r < 256; r += 51) {
+    for (int g = 0; g < 256; g += 51) {
+      for (int b = 0; b < 256; b += 51) {
+        const uint32_t cubeColour = static_cast<uint32_t>(r << 16 | g << 8 | b);
+        ASSERT_EQ(drawn(PALETTERGB(r, g, b)), cubeColour) << r << "," << g << "," << b;
+      }
+    }
+  }
+  EXPECT_EQ(drawn(PALETTERGB(30, 80, 130)), 0x336699u);
+  SelectPalette(dc, savedPalette, FALSE);
+  DeleteObject(palette);
+  DeleteObject(SelectObject(dc, savedBitmap));
+  DeleteDC(dc);
 }
 
 TEST_F(SceneTest, FacesAreFilledWithTheirPaletteColours) {
@@ -440,11 +451,11 @@ TEST_F(SceneTest, TeardownRunsWhenTheStatisticsCannotBeWritten) {
   Tick(2);
   // The statistics' folder disappears and a plain file takes its name.
   std::remove(ObjectFilePath().c_str());
-  ASSERT_EQ(rmdir((drive + "/windows").c_str()), 0);
-  std::ofstream((drive + "/windows").c_str()) << "not a folder";
+  ASSERT_EQ(rmdir((drive_ + "/windows").c_str()), 0);
+  std::ofstream((drive_ + "/windows").c_str()) << "not a folder";
   Destroy();
   ExpectEverythingReleased();
-  std::remove((drive + "/windows").c_str());
+  std::remove((drive_ + "/windows").c_str());
 }
 
 TEST_F(SceneTest, TeardownPutsBackWhatTheBackBufferHeld) {

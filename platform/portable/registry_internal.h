@@ -1,0 +1,18 @@
+// What the registry area (registry.cpp) shares with the hooks that write its files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/hook_points.h"
+
+// Blanks, tabs and carriage returns off both ends.
+std::string Trim(const std::string& text);
+// The lines of a text file without their line ends; none for a missing file.
+std::vector<std::string> ReadLines(const std::string& path);
+// registry.txt in the Windows directory, and where a profile file lies (bare names there too).
+std::string RegistryPath();
+std::string ProfilePath(const char* fileName);
+// Values as the registry holds them: a little-endian DWORD, a string with its ending zero.
+HookPoints::RegistryValue DwordRegistryValue(DWORD value);
+HookPoints::RegistryValue StringRegistryValue(const std::string& text);
