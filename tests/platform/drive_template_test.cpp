@@ -10,7 +10,7 @@
 
 #include "platform/portable/drive_template.h"
 #include "platform/win32.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/support/platform_test.h"
 
 namespace {
 
