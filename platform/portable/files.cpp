@@ -24,6 +24,10 @@ void MakeFolders(const std::string& path) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// As on Windows, a path behind this prefix is taken as it stands: here, a path of the host.
+constexpr char kVerbatimPrefix[] = "\\\\?\\";
+constexpr size_t kVerbatimPrefixLength = sizeof kVerbatimPrefix - 1;
+
 }  // namespace
 
 std::string DriveFolder() {
@@ -48,6 +52,7 @@ std::string WindowsFolder() { return DriveFolder() + "/windows"; }
 
 std::string HostPath(const char* windowsPath) {
   std::string path(windowsPath);
+  if (path.compare(0, kVerbatimPrefixLength, kVerbatimPrefix) == 0) return path.substr(kVerbatimPrefixLength);
   std::string result;
   size_t rest = 0;
   if (path.size() >= 2 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
@@ -77,6 +82,8 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
   }
   return fopen(hostPath.c_str(), mode);
 }
+
+std::string PlatformPathOfHostFile(const char* hostPath) { return kVerbatimPrefix + std::string(hostPath); }
 
 void ResetFiles() { driveOverride.clear(); }
 
