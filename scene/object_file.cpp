@@ -66,6 +66,14 @@ char* ReadTriple(char* text, Vertex& vertex, MissingSeparator* missing) {
   return text;
 }
 
+// Whether the three coordinate texts of a triple just read (each now cut at its separator) hold a
+// parenthesis, that is, whether the triple took its separators from beyond its own parentheses.
+bool Straddles(const char* x) {
+  const char* y = x + std::strlen(x) + 1;
+  const char* z = y + std::strlen(y) + 1;
+  return std::strpbrk(x, "()") != nullptr || std::strpbrk(y, "()") != nullptr || std::strpbrk(z, "()") != nullptr;
+}
+
 // Reads the triples of the vertex text into the Face's vertices and sets its centroid. Triples
 // past vertexCount are not read. Returns 0, or kMalformedData when a separator is missing.
 int32_t ReadTriples(char* text, Face& face, FaceSource* source) {
@@ -89,6 +97,7 @@ int32_t ReadTriples(char* text, Face& face, FaceSource* source) {
       result = kMalformedData;
       break;
     }
+    if (source != nullptr && source->straddlingTriple == 0 && Straddles(open + 1)) source->straddlingTriple = j + 1;
   }
   if (face.vertexCount > 0) {
     face.centroid.x = static_cast<int32_t>(sumX / face.vertexCount);

@@ -67,6 +67,9 @@ struct FaceSource {
   char colourText[kColourTextChars + 1];  // the prefix's text as the colour table reads it
   MissingSeparator missing;
   int32_t triple;  // with a missing separator of a triple: which triple, from 1
+  // The first triple, from 1, whose separators were found only past a parenthesis ('(1,2) (3,4,5)'
+  // reads as one triple); 0 when every triple read stood within its own parentheses.
+  int32_t straddlingTriple;
 };
 
 // What LoadObject can tell about the lines it parsed; it loads the same with or without one.

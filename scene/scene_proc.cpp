@@ -24,7 +24,6 @@ constexpr UINT_PTR kAnimationTimer = 1;
 constexpr UINT kFramePeriodMs = 50;
 constexpr int32_t kDegreesPerFrame = 2;
 constexpr int32_t kFrameAngleWrap = 359;  // above 359 the angle drops by 359, not 360
-constexpr int32_t kPoseAngle = -60;  // degrees about z, turned with index 299: -61 degrees
 constexpr UINT kWindowsDirectoryChars = 1024;
 constexpr const char kObjectFileFormat[] = "%s\\Cube.dat";
 constexpr const char kLoadFailureCaption[] = "LoadObject";
@@ -151,7 +150,7 @@ void BuildScene(HDC reference, const RECT& client) {
 
 int32_t LoadPosedObject(const char* path) {
   int32_t result = LoadObject(scene.sceneObject, path);
-  if (result == kLoadSucceeded) RotateObject(scene.sceneObject, kPoseAngle, kAxisZ);
+  if (result == kLoadSucceeded) PoseObject(scene.sceneObject);
   return result;
 }
 
