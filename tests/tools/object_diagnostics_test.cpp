@@ -105,13 +105,13 @@ TEST(ObjectDiagnostics, LinesPastTheTwentiethAndPiecesOfLongLinesAreNamed) {
 TEST(ObjectDiagnostics, AVertexFarFromTheVerticalAxisPassesBehindTheViewer) {
   // The pose keeps z: 2,300 model units from the axis stay in front all cycle, 4,000 do not.
   EXPECT_EQ(Lines(Check("(0,0,230) (10,0,230) (0,10,230)\n")), Expected{});
-  const Checked far = Check("(0,0,0) (10,0,0) (0,10,0)\n(0,0,0) (10,0,400) (0,10,0)\n");
-  ASSERT_EQ(far.diagnostics.size(), 1u);
-  EXPECT_EQ(far.diagnostics[0].line, 2);
-  EXPECT_FALSE(far.diagnostics[0].error);
-  EXPECT_NE(far.diagnostics[0].text.find("face 2: vertex 2 is so far from the vertical axis that it passes behind"),
+  const Checked distant = Check("(0,0,0) (10,0,0) (0,10,0)\n(0,0,0) (10,0,400) (0,10,0)\n");
+  ASSERT_EQ(distant.diagnostics.size(), 1u);
+  EXPECT_EQ(distant.diagnostics[0].line, 2);
+  EXPECT_FALSE(distant.diagnostics[0].error);
+  EXPECT_NE(distant.diagnostics[0].text.find("face 2: vertex 2 is so far from the vertical axis that it passes behind"),
             std::string::npos)
-      << far.diagnostics[0].text;
+      << distant.diagnostics[0].text;
 }
 
 TEST(ObjectDiagnostics, FilesTheSaverRefusesWholeAreErrorsWithoutALine) {
