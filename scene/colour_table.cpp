@@ -9,7 +9,6 @@ ColourTable colourTable = {};
 
 namespace {
 
-constexpr DWORD kPaletteRelative = 0x02000000u;
 constexpr unsigned kChannelMask = 0xFFu;  // only the low 8 bits of each channel count
 constexpr UINT kZeroedMovable = GMEM_MOVEABLE | GMEM_ZEROINIT;
 
@@ -84,7 +83,7 @@ void GetColourIndex(const char* colourText, int32_t* colourIndex) {
     *colourIndex = kNoFill;
     return;
   }
-  const COLORREF colour = kPaletteRelative | (Channel(channels[2]) << 16) | (Channel(channels[1]) << 8) | Channel(channels[0]);
+  const COLORREF colour = PALETTERGB(Channel(channels[0]), Channel(channels[1]), Channel(channels[2]));
   // A table that cannot be reached cannot be searched, and growing it could add a colour twice.
   if (colourTable.tableBlock != nullptr && ColourTableEntries() == nullptr) {
     *colourIndex = kNoFill;

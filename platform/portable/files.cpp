@@ -50,6 +50,7 @@ std::string DriveFolder() {
 
 std::string WindowsFolder() { return DriveFolder() + "/windows"; }
 
+// Behind the verbatim prefix stands a host path, taken as it stands.
 std::string HostPath(const char* windowsPath) {
   std::string path(windowsPath);
   if (path.compare(0, kVerbatimPrefixLength, kVerbatimPrefix) == 0) return path.substr(kVerbatimPrefixLength);
@@ -65,6 +66,8 @@ std::string HostPath(const char* windowsPath) {
   for (size_t i = rest; i < path.size(); ++i) result += path[i] == '\\' ? '/' : path[i];
   return result;
 }
+
+std::string PlatformPathOfHostFile(const char* hostPath) { return kVerbatimPrefix + std::string(hostPath); }
 
 // Only binary streams: Windows text mode (CR LF, Ctrl-Z) is not imitated, so a text-mode open
 // fails here instead of quietly reading other bytes than Windows would. A folder cannot be opened
@@ -82,8 +85,6 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
   }
   return fopen(hostPath.c_str(), mode);
 }
-
-std::string PlatformPathOfHostFile(const char* hostPath) { return kVerbatimPrefix + std::string(hostPath); }
 
 void ResetFiles() { driveOverride.clear(); }
 

@@ -13,8 +13,7 @@ void AdvanceVirtualClock(uint64_t milliseconds);
 // The folder standing for drive C:, and the Windows directory inside it (created on demand).
 std::string DriveFolder();
 std::string WindowsFolder();
-// The host path of a Windows path: drive letter or leading separator -> drive folder, "\" -> "/";
-// behind the verbatim prefix \\?\ a host path as it stands.
+// The host path of a Windows path: drive letter or leading separator -> drive folder, "\" -> "/".
 std::string HostPath(const char* windowsPath);
 
 // The command line as Windows would hand it over, built from the program's arguments.

@@ -9,13 +9,19 @@
 
 namespace {
 
-// Writes bytes to a scratch file and reads every line piece back.
-std::vector<std::string> ReadPieces(const std::string& bytes) {
-  const char* path = "line_reader_test.tmp";
+// A scratch file holding bytes, open at its start; the caller closes and removes it.
+FILE* ScratchFile(const char* path, const std::string& bytes) {
   FILE* file = std::fopen(path, "wb+");
   EXPECT_NE(file, nullptr);
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::rewind(file);
+  return file;
+}
+
+// Writes bytes to a scratch file and reads every line piece back.
+std::vector<std::string> ReadPieces(const std::string& bytes) {
+  const char* path = "line_reader_test.tmp";
+  FILE* file = ScratchFile(path, bytes);
   LineReader reader;
   StartLineReader(reader, file);
   std::vector<std::string> pieces;
@@ -31,10 +37,7 @@ using Pieces = std::vector<std::string>;
 // Where each piece stands, as "line.piece", read twice over a rewind.
 std::string PiecePositions(const std::string& bytes) {
   const char* path = "line_reader_positions.tmp";
-  FILE* file = std::fopen(path, "wb+");
-  EXPECT_NE(file, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::rewind(file);
+  FILE* file = ScratchFile(path, bytes);
   LineReader reader;
   StartLineReader(reader, file);
   std::string positions;

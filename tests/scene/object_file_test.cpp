@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "scene/colour_table.h"
@@ -272,21 +271,6 @@ TEST_F(ObjectFileTest, AReportSaysWhereEachFaceCameFromAndChangesNothingLoaded) 
   EXPECT_TRUE(report.faces[0].colourPrefix);
   EXPECT_STREQ(report.faces[0].colourText, "255,0,0");
   EXPECT_FALSE(report.faces[1].colourPrefix);
-}
-
-TEST_F(ObjectFileTest, AReportNamesTheMissingClosingParenthesisAndTheTwentyFirstVertex) {
-  std::string many;
-  for (int j = 0; j < 22; ++j) many += "(1,1,1)";
-  LoadReport report{};
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fputs(("(1,2,3)) (4,5,6\n" + many + "\n").c_str(), file);
-  std::fclose(file);
-  ASSERT_EQ(LoadObject(object, path.c_str(), &report), kMalformedData);
-  EXPECT_EQ(report.faces[0].missing, MissingSeparator::kClosingParenthesis);
-  EXPECT_EQ(report.faces[0].triple, 2);
-  EXPECT_EQ(report.faces[1].closingParentheses, 22);
-  EXPECT_EQ(FaceAt(1).vertexCount, kMaxFaceVertices);
 }
 
 TEST(LoadResultMessage, EveryCodeHasItsText) {
