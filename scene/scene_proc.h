@@ -38,7 +38,8 @@ extern SceneState scene;
 void ResetSceneState();
 
 // The frame angle after frameAngle: 2 degrees on, dropping by 359 (not 360) above 359, so one
-// cycle of 359 frames shows every angle 1..359 once.
+// cycle of kFramesPerCycle frames shows every angle 1..359 once and then repeats.
+constexpr int32_t kFramesPerCycle = 359;
 int32_t NextFrameAngle(int32_t frameAngle);
 
 // The scene without a window, for drawing frames headless; SceneProc does the same work on

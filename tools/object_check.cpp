@@ -11,7 +11,6 @@
 
 #include "platform/win32.h"
 #include "scene/colour_table.h"
-#include "scene/line_reader.h"
 #include "scene/object_file.h"
 #include "tools/object_diagnostics.h"
 
@@ -30,12 +29,8 @@ std::string FillText(int32_t colourIndex) {
 
 // "line 7", and for a piece of a longer line which characters of it it holds.
 std::string Origin(const FaceSource& source) {
-  std::string origin = "line " + std::to_string(source.line);
-  if (source.piece > 0) {
-    const int first = source.piece * kLinePieceChars + 1;
-    origin += " characters " + std::to_string(first) + "-" + std::to_string(first + kLinePieceChars - 1);
-  }
-  return origin;
+  const std::string line = "line " + std::to_string(source.line);
+  return source.piece > 0 ? line + " " + PieceCharacters(source) : line;
 }
 
 void PrintFaces(const Object& object, const LoadReport& report) {

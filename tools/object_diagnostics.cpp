@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int32_t kCycleFrames = 359;
-constexpr int32_t kChannelMax = 255;
 const char* const kChannelNames[kColourChannels] = {"red", "green", "blue"};
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -36,10 +34,7 @@ std::string Format(const char* format, ...) {
 // "face 3", and for a piece of a longer line which characters of it.
 std::string FaceName(int32_t i, const FaceSource& source) {
   std::string name = Format("face %d", static_cast<int>(i + 1));
-  if (source.piece > 0) {
-    const int first = source.piece * kLinePieceChars + 1;
-    name += Format(" (characters %d-%d of the line)", first, first + kLinePieceChars - 1);
-  }
+  if (source.piece > 0) name += " (" + PieceCharacters(source) + " of the line)";
   return name;
 }
 
@@ -128,7 +123,7 @@ void DiagnoseColour(int32_t i, const FaceSource& source, std::vector<Diagnostic>
 // viewer (z >= 0), where the saver cannot draw it; 0 when it never is.
 int32_t AngleBehindViewer(const Face& face, int32_t vertex) {
   int32_t angle = 0;
-  for (int32_t frame = 0; frame < kCycleFrames; ++frame) {
+  for (int32_t frame = 0; frame < kFramesPerCycle; ++frame) {
     angle = NextFrameAngle(angle);
     DepthRecord instances[kInstanceCount];
     LayOutInstances(angle, instances);
@@ -219,6 +214,12 @@ std::vector<Diagnostic> DiagnoseObject(const char* path, int32_t result, const O
   }
   std::stable_sort(out.begin(), out.end(), [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
   return out;
+}
+
+std::string PieceCharacters(const FaceSource& source) {
+  if (source.piece == 0) return "";
+  const int first = source.piece * kLinePieceChars + 1;
+  return Format("characters %d-%d", first, first + kLinePieceChars - 1);
 }
 
 std::string FormatDiagnostic(const std::string& file, const Diagnostic& diagnostic) {

@@ -20,5 +20,9 @@ struct Diagnostic {
 std::vector<Diagnostic> DiagnoseObject(const char* path, int32_t result, const Object& object,
                                        const LoadReport& report);
 
+// Which characters of its line a later piece of a long line holds ("characters 255-508"); empty
+// for the first piece.
+std::string PieceCharacters(const FaceSource& source);
+
 // "file:line: error: text", the form editors jump from; without a line "file: error: text".
 std::string FormatDiagnostic(const std::string& file, const Diagnostic& diagnostic);

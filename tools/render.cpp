@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kCycleFrames = 359;
 constexpr int kMaxSide = 4096;
 constexpr int kUsageStatus = 2 * kLoadResultCount;  // apart from every result code
 constexpr int kOutputStatus = kUsageStatus + 1;
@@ -29,7 +28,7 @@ constexpr int kOutputStatus = kUsageStatus + 1;
 struct Options {
   int width = 640;
   int height = 480;
-  int frames = kCycleFrames;
+  int frames = kFramesPerCycle;
   int start = 1;
   const char* objectFile = nullptr;
   const char* output = nullptr;
@@ -59,9 +58,9 @@ bool ReadOptions(int argc, char** argv, Options& options) {
     if (argument == "--size" && hasValue) {
       if (!ReadSize(argv[++i], options)) return false;
     } else if (argument == "--frames" && hasValue) {
-      if (!ReadNumber(argv[++i], 1, kCycleFrames, &options.frames)) return false;
+      if (!ReadNumber(argv[++i], 1, kFramesPerCycle, &options.frames)) return false;
     } else if (argument == "--start" && hasValue) {
-      if (!ReadNumber(argv[++i], 1, kCycleFrames, &options.start)) return false;
+      if (!ReadNumber(argv[++i], 1, kFramesPerCycle, &options.start)) return false;
     } else if (argument.rfind("--", 0) == 0) {
       return false;
     } else {
@@ -171,7 +170,7 @@ int main(int argc, char** argv) {
                  "  --size WxH   picture size, 1 to %d pixels a side (default 640x480)\n"
                  "  --frames N   frames to write, 1 to %d (default %d, the whole cycle)\n"
                  "  --start N    the first frame written, 1 to %d (default 1)\n",
-                 kMaxSide, kCycleFrames, kCycleFrames, kCycleFrames);
+                 kMaxSide, kFramesPerCycle, kFramesPerCycle, kFramesPerCycle);
     return kUsageStatus;
   }
   HDC screen = GetDC(nullptr);
