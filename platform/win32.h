@@ -7,15 +7,21 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 // Opens a file by its Windows path, such as \windows\times.dat; on Windows that is fopen itself.
 inline FILE* OpenPlatformFile(const char* path, const char* mode) { return fopen(path, mode); }
+
+// The path by which OpenPlatformFile opens a file that the host names so (a program's argument);
+// on Windows the host's paths are the platform's.
+inline std::string PlatformPathOfHostFile(const char* hostPath) { return hostPath; }
 
 #else
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // ---- Basic types: 32-bit LONG/DWORD/UINT whatever the host's long ----
 typedef uint8_t BYTE;
@@ -125,6 +131,29 @@ struct LOGPALETTE {
   WORD palNumEntries;
   PALETTEENTRY palPalEntry[1];
 };
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // negative: rows run top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
 
 // ---- Macros ----
 #define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)(WORD)(i))
@@ -211,6 +240,8 @@ struct LOGPALETTE {
 #define BLACK_PEN 7
 #define SRCCOPY 0x00CC0020u
 #define PC_RESERVED 0x01
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
 
 // ---- Kernel ----
 #define GMEM_FIXED 0x0000
@@ -300,6 +331,9 @@ UINT RealizePalette(HDC dc);
 HBRUSH CreateSolidBrush(COLORREF colour);
 BOOL Polygon(HDC dc, const POINT* points, int count);
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
+// Copies scan lines of a bitmap into a device-independent one. Here: 32-bit BI_RGB of the
+// bitmap's own width only, so no colour is converted; returns the lines copied, 0 on failure.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPINFO* info, UINT usage);
 
 // ---- Registry and profile entries ----
 LONG RegOpenKeyA(HKEY key, LPCSTR subKey, HKEY* result);
@@ -311,6 +345,9 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 // Opens a file by its Windows path: a drive letter or a leading backslash means the portable drive
 // folder, backslashes separate. Binary modes only ("rb", "wb"): a mode without "b" fails.
 FILE* OpenPlatformFile(const char* path, const char* mode);
+// The path by which OpenPlatformFile opens a file that the host names so (a program's argument):
+// the host path behind the verbatim prefix \\?\, which the file calls take as it stands.
+std::string PlatformPathOfHostFile(const char* hostPath);
 
 // The program's entry, defined by the host; the portable main() calls it as Windows would.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);

@@ -15,8 +15,8 @@ constexpr UINT kZeroedMovable = GMEM_MOVEABLE | GMEM_ZEROINIT;
 // The channel's low 8 bits, taken without signed arithmetic (-1 gives 255).
 DWORD Channel(int32_t value) { return static_cast<uint32_t>(value) & kChannelMask; }
 
-// Parses "red,green,blue" in place; false for a no-fill text.
-bool ParseColour(char* work, COLORREF* colour) {
+// Parses "red,green,blue" in place into the channels as read; false for a no-fill text.
+bool ParseChannels(char* work, int32_t (&channels)[kColourChannels]) {
   if (work[0] == 'N') return false;
   char* firstComma = std::strchr(work, ',');
   if (firstComma == nullptr) return false;
@@ -24,10 +24,9 @@ bool ParseColour(char* work, COLORREF* colour) {
   char* secondComma = std::strchr(firstComma + 1, ',');
   if (secondComma == nullptr) return false;
   *secondComma = '\0';
-  DWORD red = Channel(ReadInteger(work));
-  DWORD green = Channel(ReadInteger(firstComma + 1));
-  DWORD blue = Channel(ReadInteger(secondComma + 1));
-  *colour = PALETTERGB(red, green, blue);
+  channels[0] = ReadInteger(work);
+  channels[1] = ReadInteger(firstComma + 1);
+  channels[2] = ReadInteger(secondComma + 1);
   return true;
 }
 
@@ -71,15 +70,20 @@ int32_t AddColour(COLORREF colour) {
 
 }  // namespace
 
-void GetColourIndex(const char* colourText, int32_t* colourIndex) {
+bool ReadColourChannels(const char* colourText, int32_t (&channels)[kColourChannels]) {
   char work[kColourTextChars + 1];
   std::strncpy(work, colourText, kColourTextChars);
   work[kColourTextChars] = '\0';
-  COLORREF colour = 0;
-  if (!ParseColour(work, &colour)) {
+  return ParseChannels(work, channels);
+}
+
+void GetColourIndex(const char* colourText, int32_t* colourIndex) {
+  int32_t channels[kColourChannels];
+  if (!ReadColourChannels(colourText, channels)) {
     *colourIndex = kNoFill;
     return;
   }
+  const COLORREF colour = PALETTERGB(Channel(channels[0]), Channel(channels[1]), Channel(channels[2]));
   // A table that cannot be reached cannot be searched, and growing it could add a colour twice.
   if (colourTable.tableBlock != nullptr && ColourTableEntries() == nullptr) {
     *colourIndex = kNoFill;

@@ -25,6 +25,12 @@ struct ColourTable {
 
 extern ColourTable colourTable;
 
+constexpr int kColourChannels = 3;  // red, green, blue, in the text's order
+
+// The red, green and blue that a colour text names, as read before only their low 8 bits are
+// taken; false for a text that means no fill. GetColourIndex reads every colour this way.
+bool ReadColourChannels(const char* colourText, int32_t (&channels)[kColourChannels]);
+
 // Writes to colourIndex the index of the colour that colourText ("red,green,blue") names, adding
 // an entry and its brush when the colour is new; -1 for no fill (a text starting with 'N', fewer
 // than two commas) and when the table cannot grow or the brush cannot be made.

@@ -2,6 +2,7 @@
 #include "scene/line_reader.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -35,6 +36,26 @@ int NextCharacter(LineReader& reader) {
   return '\r';
 }
 
+// Cuts the line at its first LF and drops trailing spaces; true if the line is usable.
+bool TrimUsableLine(char* line) {
+  char* lineFeed = std::strchr(line, '\n');
+  if (lineFeed != nullptr) *lineFeed = '\0';
+  size_t length = std::strlen(line);
+  while (length > 0 && line[length - 1] == ' ') line[--length] = '\0';
+  return length > 0 && line[0] != '#';
+}
+
+// Counts the piece just read into the reader's position.
+void NotePiece(LineReader& reader, bool endsLine) {
+  if (reader.lineOpen) {
+    ++reader.piece;
+  } else {
+    ++reader.line;
+    reader.piece = 0;
+  }
+  reader.lineOpen = !endsLine;
+}
+
 }  // namespace
 
 void StartLineReader(LineReader& reader, FILE* file) {
@@ -42,6 +63,9 @@ void StartLineReader(LineReader& reader, FILE* file) {
   reader.blockLength = 0;
   reader.blockPosition = 0;
   reader.ended = false;
+  reader.line = 0;
+  reader.piece = 0;
+  reader.lineOpen = false;
 }
 
 bool ReadLinePiece(LineReader& reader, char (&line)[kLineBufferSize]) {
@@ -53,7 +77,16 @@ bool ReadLinePiece(LineReader& reader, char (&line)[kLineBufferSize]) {
     if (c == '\n') break;
   }
   line[length] = '\0';
-  return length > 0;
+  if (length == 0) return false;
+  NotePiece(reader, line[length - 1] == '\n');
+  return true;
+}
+
+bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]) {
+  while (ReadLinePiece(reader, line)) {
+    if (TrimUsableLine(line)) return true;
+  }
+  return false;
 }
 
 void RewindLineReader(LineReader& reader) {

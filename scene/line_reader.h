@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // A line is read in pieces of at most this many characters (a longer physical line yields several).
@@ -18,6 +19,11 @@ struct LineReader {
   size_t blockLength;
   size_t blockPosition;
   bool ended;  // end of file, a read failure or Ctrl-Z: nothing more is read until a rewind
+  // Where the piece last read stands, for messages to the file's author: its physical line (from
+  // 1) and which piece of that line it is (from 0). A piece that ends without a LF leaves its line open.
+  int32_t line;
+  int32_t piece;
+  bool lineOpen;
 };
 
 void StartLineReader(LineReader& reader, FILE* file);
@@ -26,6 +32,11 @@ void StartLineReader(LineReader& reader, FILE* file);
 // comes first, and terminates it. A NUL byte read from the file ends the line's text as a C string
 // (the rest of the piece is still consumed). False when nothing could be read.
 bool ReadLinePiece(LineReader& reader, char (&line)[kLineBufferSize]);
+
+// Reads the next usable line of the object file, trimmed: cut at its first LF, trailing spaces
+// (not tabs) dropped, and neither empty nor a comment ('#' in the first column). False when the
+// file has no further line.
+bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]);
 
 // Goes back to the start of the file.
 void RewindLineReader(LineReader& reader);

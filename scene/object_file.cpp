@@ -24,24 +24,6 @@ const char* const kLoadResultMessages[kLoadResultCount] = {
     "Error locking polygon memory",
 };
 
-// Cuts the line at its first LF and drops trailing spaces (tabs stay); true if the line is usable:
-// not empty and not a comment ('#' in the first column).
-bool TrimUsableLine(char* line) {
-  char* lineFeed = std::strchr(line, '\n');
-  if (lineFeed != nullptr) *lineFeed = '\0';
-  size_t length = std::strlen(line);
-  while (length > 0 && line[length - 1] == ' ') line[--length] = '\0';
-  return length > 0 && line[0] != '#';
-}
-
-// Reads the next usable line; false when the file has no further line.
-bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]) {
-  while (ReadLinePiece(reader, line)) {
-    if (TrimUsableLine(line)) return true;
-  }
-  return false;
-}
-
 int32_t CountUsableLines(LineReader& reader) {
   char line[kLineBufferSize];
   int32_t count = 0;
@@ -49,9 +31,9 @@ int32_t CountUsableLines(LineReader& reader) {
   return count;
 }
 
-int32_t CountClosingParentheses(const char* text) {
+int32_t CountClosingParentheses(const char* text, int32_t limit) {
   int32_t count = 0;
-  for (; *text != '\0' && count < kMaxFaceVertices; ++text) {
+  for (; *text != '\0' && count < limit; ++text) {
     if (*text == ')') ++count;
   }
   return count;
@@ -67,26 +49,55 @@ char* ReadCoordinate(char* text, char separator, int32_t* value) {
   return end + 1;
 }
 
+// Reads "x,y,z)" into vertex; null when a separator is missing, *missing then naming it.
+char* ReadTriple(char* text, Vertex& vertex, MissingSeparator* missing) {
+  text = ReadCoordinate(text, ',', &vertex.x);
+  if (text == nullptr) {
+    *missing = MissingSeparator::kFirstComma;
+    return nullptr;
+  }
+  text = ReadCoordinate(text, ',', &vertex.y);
+  if (text == nullptr) {
+    *missing = MissingSeparator::kSecondComma;
+    return nullptr;
+  }
+  text = ReadCoordinate(text, ')', &vertex.z);
+  if (text == nullptr) *missing = MissingSeparator::kClosingParenthesis;
+  return text;
+}
+
+// Whether the three coordinate texts of a triple just read (each now cut at its separator) hold a
+// parenthesis, that is, whether the triple took its separators from beyond its own parentheses.
+bool Straddles(const char* x) {
+  const char* y = x + std::strlen(x) + 1;
+  const char* z = y + std::strlen(y) + 1;
+  return std::strpbrk(x, "()") != nullptr || std::strpbrk(y, "()") != nullptr || std::strpbrk(z, "()") != nullptr;
+}
+
 // Reads the triples of the vertex text into the Face's vertices and sets its centroid. Triples
 // past vertexCount are not read. Returns 0, or kMalformedData when a separator is missing.
-int32_t ReadTriples(char* text, Face& face) {
+int32_t ReadTriples(char* text, Face& face, FaceSource* source) {
   int32_t result = kLoadSucceeded;
   int64_t sumX = 0, sumY = 0, sumZ = 0;
   for (int32_t j = 0; j < face.vertexCount; ++j) {
     char* open = std::strchr(text, '(');
     if (open == nullptr) break;
     Vertex& vertex = face.vertices[j];
-    text = ReadCoordinate(open + 1, ',', &vertex.x);
-    if (text != nullptr) text = ReadCoordinate(text, ',', &vertex.y);
-    if (text != nullptr) text = ReadCoordinate(text, ')', &vertex.z);
+    MissingSeparator missing = MissingSeparator::kNone;
+    text = ReadTriple(open + 1, vertex, &missing);
     // The coordinates of an incomplete triple that were read stay and count toward the centroid.
     sumX += vertex.x;
     sumY += vertex.y;
     sumZ += vertex.z;
     if (text == nullptr) {
+      if (source != nullptr) {
+        source->missing = missing;
+        source->triple = j + 1;
+      }
       result = kMalformedData;
       break;
     }
+    if (source != nullptr && source->straddlingTriple == 0 && Straddles(open + 1)) source->straddlingTriple = j + 1;
   }
   if (face.vertexCount > 0) {
     face.centroid.x = static_cast<int32_t>(sumX / face.vertexCount);
@@ -96,41 +107,62 @@ int32_t ReadTriples(char* text, Face& face) {
   return result;
 }
 
-// Parses one usable line into face. Returns the failure met (or 0); sets *stop when the pass ends.
-int32_t ParseFace(char* line, Face& face, bool* stop) {
+void NoteColourText(FaceSource& source, const char* colourText) {
+  source.colourPrefix = true;
+  std::strncpy(source.colourText, colourText, kColourTextChars);
+  source.colourText[kColourTextChars] = '\0';
+}
+
+// Parses one usable line into face. Returns the failure met (or 0); sets *stop when the pass
+// ends. With a source, also notes what the line held.
+int32_t ParseFace(char* line, Face& face, bool* stop, FaceSource* source) {
   char* vertexText = line;
   if (line[0] == '[') {
     char* close = std::strchr(line + 1, ']');
     if (close == nullptr) {
+      if (source != nullptr) source->missing = MissingSeparator::kClosingBracket;
       *stop = true;
       return kMalformedData;
     }
     *close = '\0';
+    if (source != nullptr) NoteColourText(*source, line + 1);
     GetColourIndex(line + 1, &face.colourIndex);
     vertexText = close + 1;
   } else {
     GetColourIndex(kDefaultColourText, &face.colourIndex);
   }
-  face.vertexCount = CountClosingParentheses(vertexText);
+  face.vertexCount = CountClosingParentheses(vertexText, kMaxFaceVertices);
+  if (source != nullptr) source->closingParentheses = CountClosingParentheses(vertexText, INT32_MAX);
   face.vertexBlock = GlobalAlloc(kZeroedMovable, sizeof(Vertex) * static_cast<SIZE_T>(face.vertexCount));
   face.vertices = face.vertexBlock != nullptr ? static_cast<Vertex*>(GlobalLock(face.vertexBlock)) : nullptr;
   if (face.vertices == nullptr) return face.vertexBlock != nullptr ? kVertexLockFailed : kVertexAllocationFailed;
-  return ReadTriples(vertexText, face);
+  return ReadTriples(vertexText, face, source);
 }
 
-int32_t ParseFaces(LineReader& reader, Object& object) {
+// The report's record of the line just read, placed by the reader; null without a report.
+FaceSource* NoteSource(LoadReport* report, const LineReader& reader, int32_t i) {
+  if (report == nullptr) return nullptr;
+  FaceSource& source = report->faces[i];
+  source = FaceSource{};
+  source.line = reader.line;
+  source.piece = reader.piece;
+  report->parsedLines = i + 1;
+  return &source;
+}
+
+int32_t ParseFaces(LineReader& reader, Object& object, LoadReport* report) {
   int32_t result = kLoadSucceeded;
   char line[kLineBufferSize];
   bool stop = false;
   for (int32_t i = 0; i < object.faceCount && !stop && ReadUsableLine(reader, line); ++i) {
-    int32_t failure = ParseFace(line, object.faces[i], &stop);
+    int32_t failure = ParseFace(line, object.faces[i], &stop, NoteSource(report, reader, i));
     if (failure != kLoadSucceeded) result = failure;
   }
   return result;
 }
 
 // Counts, allocates and parses; the file is open and closed by the caller.
-int32_t LoadFromFile(Object& object, FILE* file) {
+int32_t LoadFromFile(Object& object, FILE* file, LoadReport* report) {
   LineReader reader;
   StartLineReader(reader, file);
   object.faceCount = CountUsableLines(reader);
@@ -139,7 +171,7 @@ int32_t LoadFromFile(Object& object, FILE* file) {
   object.faceBlock = GlobalAlloc(kZeroedMovable, sizeof(Face) * static_cast<SIZE_T>(object.faceCount));
   object.faces = object.faceBlock != nullptr ? static_cast<Face*>(GlobalLock(object.faceBlock)) : nullptr;
   if (object.faces == nullptr) return object.faceBlock != nullptr ? kFaceLockFailed : kFaceAllocationFailed;
-  return ParseFaces(reader, object);
+  return ParseFaces(reader, object, report);
 }
 
 }  // namespace
@@ -149,11 +181,12 @@ const char* LoadResultMessage(int32_t code) {
   return kLoadResultMessages[code];
 }
 
-int32_t LoadObject(Object& object, const char* path) {
+int32_t LoadObject(Object& object, const char* path, LoadReport* report) {
   object = Object{};
+  if (report != nullptr) report->parsedLines = 0;
   FILE* file = OpenPlatformFile(path, "rb");
   if (file == nullptr) return kFileUnreadable;
-  int32_t result = LoadFromFile(object, file);
+  int32_t result = LoadFromFile(object, file, report);
   std::fclose(file);
   return result;
 }

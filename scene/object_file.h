@@ -5,6 +5,7 @@
 
 #include "geometry/types.h"
 #include "platform/win32.h"
+#include "scene/colour_table.h"
 
 // Limits the renderer's fixed arrays rely on.
 constexpr int32_t kMaxFaces = 20;
@@ -48,9 +49,39 @@ constexpr int32_t kLoadResultCount = 8;
 // The message of a LoadResult code; an unknown code gives the text of a read error.
 const char* LoadResultMessage(int32_t code);
 
+// What stopped the reading of a usable line short.
+enum class MissingSeparator : int32_t {
+  kNone,
+  kClosingBracket,      // a '[' with no ']' after it: the pass ends at this line
+  kFirstComma,          // a triple without the ',' after its x
+  kSecondComma,         // a triple without the ',' after its y
+  kClosingParenthesis,  // a triple without the ')' after its z
+};
+
+// Where one Face came from and how its line read, for messages to the file's author.
+struct FaceSource {
+  int32_t line;                // the file's physical line, from 1
+  int32_t piece;               // which 254-character piece of that line, from 0
+  int32_t closingParentheses;  // every ')' of the vertex text, not stopped at kMaxFaceVertices
+  bool colourPrefix;           // the line begins with '[' and has its ']'
+  char colourText[kColourTextChars + 1];  // the prefix's text as the colour table reads it
+  MissingSeparator missing;
+  int32_t triple;  // with a missing separator of a triple: which triple, from 1
+  // The first triple, from 1, whose separators were found only past a parenthesis ('(1,2) (3,4,5)'
+  // reads as one triple); 0 when every triple read stood within its own parentheses.
+  int32_t straddlingTriple;
+};
+
+// What LoadObject can tell about the lines it parsed; it loads the same with or without one.
+struct LoadReport {
+  int32_t parsedLines;  // usable lines parsed: Face i came from faces[i]
+  FaceSource faces[kMaxFaces];
+};
+
 // Fills object (whatever it held is forgotten, not released) from the object file at path and
-// adds its colours to the ColourTable. Returns the code of the last failure met, or 0.
-int32_t LoadObject(Object& object, const char* path);
+// adds its colours to the ColourTable. Returns the code of the last failure met, or 0. With a
+// report, also says where each Face came from.
+int32_t LoadObject(Object& object, const char* path, LoadReport* report = nullptr);
 
 // Releases every vertex block and the Face array, in any state LoadObject left; the Object is all
 // zero afterwards.

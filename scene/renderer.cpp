@@ -12,14 +12,7 @@ namespace {
 constexpr int32_t kGridStep = 500;       // the grid's spacing in model units
 constexpr int32_t kGridDistance = 3000;  // how far the turned grid is pushed from the viewer
 
-// A copy of point turned about axis and moved by offset. The loader's coordinate limit keeps the
-// sums small; saturation only guards Objects that did not come through the loader.
-Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, const Vertex& offset) {
-  Vertex turned = point;
-  RotatePoint(turned, angleIndex, axis);
-  return Vertex{Saturate32(int64_t{turned.x} + offset.x), Saturate32(int64_t{turned.y} + offset.y),
-                Saturate32(int64_t{turned.z} + offset.z)};
-}
+constexpr int32_t kPoseAngle = -60;  // degrees about z, turned with index 299: -61 degrees
 
 // Projects every vertex of face into points; false when one is at or behind the viewer.
 bool ProjectFace(const Face& face, const Vertex& position, int32_t angleIndex, AxisCode axis, POINT* points) {
@@ -53,6 +46,15 @@ bool Drawable(const Face& face) {
 
 }  // namespace
 
+// The loader's coordinate limit keeps the sums small; saturation only guards Objects that did not
+// come through the loader.
+Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, const Vertex& offset) {
+  Vertex turned = point;
+  RotatePoint(turned, angleIndex, axis);
+  return Vertex{Saturate32(int64_t{turned.x} + offset.x), Saturate32(int64_t{turned.y} + offset.y),
+                Saturate32(int64_t{turned.z} + offset.z)};
+}
+
 // The frame angle is the angle index itself here: a turn by frameAngle degrees, not frameAngle - 1.
 void LayOutInstances(int32_t frameAngle, DepthRecord (&instances)[kInstanceCount]) {
   int32_t slot = 0;
@@ -84,6 +86,8 @@ void RotateObject(Object& object, int32_t angle, AxisCode axis) {
     for (int32_t j = 0; j < face.vertexCount; ++j) RotatePoint(face.vertices[j], angleIndex, axis);
   }
 }
+
+void PoseObject(Object& object) { RotateObject(object, kPoseAngle, kAxisZ); }
 
 void DrawInstance(HDC surface, const Object& object, const Vertex& position, int32_t angle, AxisCode axis) {
   if (object.faces == nullptr) return;

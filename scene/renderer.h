@@ -22,8 +22,15 @@ void LayOutInstances(int32_t frameAngle, DepthRecord (&instances)[kInstanceCount
 // +x lands right of the centre, +y above it; the focal length is 1,024 pixels.
 POINT ProjectToScreen(const Vertex& point);
 
+// A copy of point turned by the angle index about axis and moved by offset: where DrawInstance
+// places a vertex or centroid of an Instance in view space.
+Vertex TurnAndPlace(const Vertex& point, int32_t angleIndex, AxisCode axis, const Vertex& offset);
+
 // Turns every centroid and vertex of the Object in place by angle (degrees) about axis.
 void RotateObject(Object& object, int32_t angle, AxisCode axis);
+
+// The initial pose, once after loading: -60 degrees about z, which the angle index 299 makes -61.
+void PoseObject(Object& object);
 
 // Draws one copy of the Object standing at position, turned by angle about axis, onto surface:
 // Faces far to near by their centroids, each projected about (scene.centreX, scene.centreY) and

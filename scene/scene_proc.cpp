@@ -24,7 +24,6 @@ constexpr UINT_PTR kAnimationTimer = 1;
 constexpr UINT kFramePeriodMs = 50;
 constexpr int32_t kDegreesPerFrame = 2;
 constexpr int32_t kFrameAngleWrap = 359;  // above 359 the angle drops by 359, not 360
-constexpr int32_t kPoseAngle = -60;  // degrees about z, turned with index 299: -61 degrees
 constexpr UINT kWindowsDirectoryChars = 1024;
 constexpr const char kObjectFileFormat[] = "%s\\Cube.dat";
 constexpr const char kLoadFailureCaption[] = "LoadObject";
@@ -32,18 +31,32 @@ constexpr const char kLoadFailureCaption[] = "LoadObject";
 int32_t ClientWidth() { return scene.clientRect.right - scene.clientRect.left; }
 int32_t ClientHeight() { return scene.clientRect.bottom - scene.clientRect.top; }
 
-void BuildBackBuffer(HWND window) {
-  HDC windowDC = GetDC(window);
-  scene.backDC = CreateCompatibleDC(windowDC);
-  scene.backBitmap = CreateCompatibleBitmap(windowDC, ClientWidth(), ClientHeight());
+void SetClientArea(const RECT& client) {
+  scene.clientRect = client;
+  scene.centreX = ClientWidth() / 2;
+  scene.centreY = ClientHeight() / 2;
+}
+
+void CreateBackBuffer(HDC reference) {
+  scene.backDC = CreateCompatibleDC(reference);
+  scene.backBitmap = CreateCompatibleBitmap(reference, ClientWidth(), ClientHeight());
   scene.savedBitmap = SelectObject(scene.backDC, scene.backBitmap);
-  ReleaseDC(window, windowDC);
+}
+
+void SelectDrawingObjects() {
   // Every Face is outlined with a one-pixel black line.
   scene.savedBrush = SelectObject(scene.backDC, GetStockObject(WHITE_BRUSH));
   scene.savedPen = SelectObject(scene.backDC, GetStockObject(BLACK_PEN));
   scene.lastColourIndex = kWhiteBrushSelected;
   scene.scenePalette = BuildPalette();
   if (scene.scenePalette != nullptr) scene.savedPalette = SelectPalette(scene.backDC, scene.scenePalette, FALSE);
+}
+
+void BuildBackBuffer(HWND window) {
+  HDC windowDC = GetDC(window);
+  CreateBackBuffer(windowDC);
+  ReleaseDC(window, windowDC);
+  SelectDrawingObjects();
 }
 
 void LoadSceneObject(HWND window) {
@@ -54,29 +67,23 @@ void LoadSceneObject(HWND window) {
   if (length > 0 && length < kWindowsDirectoryChars) {
     char path[kWindowsDirectoryChars + sizeof kObjectFileFormat];
     std::snprintf(path, sizeof path, kObjectFileFormat, directory);
-    result = LoadObject(scene.sceneObject, path);
+    result = LoadPosedObject(path);
   }
   if (result != kLoadSucceeded) {
     MessageBoxA(window, LoadResultMessage(result), kLoadFailureCaption, MB_OK | MB_ICONWARNING);
     return;  // no timer: no frame is ever drawn in this run
   }
-  RotateObject(scene.sceneObject, kPoseAngle, kAxisZ);
   SetTimer(window, kAnimationTimer, kFramePeriodMs, nullptr);
 }
 
 void CreateScene(HWND window) {
-  GetClientRect(window, &scene.clientRect);
-  scene.centreX = ClientWidth() / 2;
-  scene.centreY = ClientHeight() / 2;
+  RECT client{};
+  GetClientRect(window, &client);
+  SetClientArea(client);
   BuildBackBuffer(window);
   BuildTrigTables();
   LoadSceneObject(window);
   scene.startTick = GetTickCount();
-}
-
-void AdvanceFrameAngle() {
-  scene.frameAngle += kDegreesPerFrame;
-  if (scene.frameAngle > kFrameAngleWrap) scene.frameAngle -= kFrameAngleWrap;
 }
 
 void ComposeFrame() {
@@ -90,7 +97,7 @@ void ComposeFrame() {
 }
 
 void DrawFrame(HWND window) {
-  AdvanceFrameAngle();
+  scene.frameAngle = NextFrameAngle(scene.frameAngle);
   HDC windowDC = GetDC(window);
   HPALETTE keptPalette = nullptr;
   if (scene.scenePalette != nullptr) {
@@ -124,13 +131,40 @@ void DestroyScene(HWND window) {
   scene.endTick = GetTickCount();
   WriteRunStatistics(kRunStatisticsPath, scene.startTick, scene.endTick, scene.frameCount);
   KillTimer(window, kAnimationTimer);
+  ReleaseScene();
+}
+
+}  // namespace
+
+int32_t NextFrameAngle(int32_t frameAngle) {
+  frameAngle += kDegreesPerFrame;
+  return frameAngle > kFrameAngleWrap ? frameAngle - kFrameAngleWrap : frameAngle;
+}
+
+void BuildScene(HDC reference, const RECT& client) {
+  SetClientArea(client);
+  CreateBackBuffer(reference);
+  SelectDrawingObjects();
+  BuildTrigTables();
+}
+
+int32_t LoadPosedObject(const char* path) {
+  int32_t result = LoadObject(scene.sceneObject, path);
+  if (result == kLoadSucceeded) PoseObject(scene.sceneObject);
+  return result;
+}
+
+void DrawNextFrame() {
+  scene.frameAngle = NextFrameAngle(scene.frameAngle);
+  ComposeFrame();
+}
+
+void ReleaseScene() {
   FreeObject(scene.sceneObject);
   ReleaseBackBuffer();
   // Last, once none of its brushes is selected anywhere.
   FreeColourTable();
 }
-
-}  // namespace
 
 SceneState scene = StartSceneState();
 

@@ -37,6 +37,22 @@ extern SceneState scene;
 // Puts the scene state back to its start values (the program starts this way; tests call it).
 void ResetSceneState();
 
+// The frame angle after frameAngle: 2 degrees on, dropping by 359 (not 360) above 359, so one
+// cycle of kFramesPerCycle frames shows every angle 1..359 once and then repeats.
+constexpr int32_t kFramesPerCycle = 359;
+int32_t NextFrameAngle(int32_t frameAngle);
+
+// The scene without a window, for drawing frames headless; SceneProc does the same work on
+// WM_CREATE, WM_TIMER and WM_DESTROY around its window.
+// The back buffer of the client's size compatible with reference, its palette, and the tables.
+void BuildScene(HDC reference, const RECT& client);
+// LoadObject into the scene and, when it succeeds, the initial pose; returns the LoadResult.
+int32_t LoadPosedObject(const char* path);
+// Advances the frame angle and draws that frame into the back buffer (scene.backDC).
+void DrawNextFrame();
+// Releases the Object, the back buffer and palette, and the ColourTable, in that order.
+void ReleaseScene();
+
 // The scene's message entry: answers WM_ERASEBKGND with 0 itself; does its own work for
 // WM_CREATE, WM_TIMER and WM_DESTROY and then, like every other message, hands it on to
 // HostDefaultHandler and returns that result.

@@ -2,29 +2,19 @@
 // it, so an object can be checked before it is installed as Cube.dat.
 //
 // Usage: cubrix-object-check <object file>
-// Prints the loader's result and each Face (corners, fill, centroid in model units). The exit
-// status is the loader's result code: 0 when the saver would animate the object.
+// Prints the loader's result and each Face (its line, corners, fill, centroid in model units),
+// then diagnostics in the compiler form "file:line: error: ..." / "file:line: warning: ..." on
+// the error stream. The exit status is the loader's result code: 0 when the saver would animate
+// the object, whatever the warnings.
 #include <cstdio>
 #include <string>
 
 #include "platform/win32.h"
 #include "scene/colour_table.h"
 #include "scene/object_file.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+#include "tools/object_diagnostics.h"
 
 namespace {
-
-// The portable platform reads a leading '/' as the root of its drive folder, as Windows reads a
-// leading '\'; a host path is opened from the file system's root instead.
-std::string LoaderPath(const char* path) {
-#ifndef _WIN32
-  if (path[0] == '/' && chdir("/") == 0) return std::string(path + 1);
-#endif
-  return std::string(path);
-}
 
 // A palette-relative colour (0x02BBGGRR) as the "red,green,blue" text of the object file.
 std::string FillText(int32_t colourIndex) {
@@ -37,14 +27,20 @@ std::string FillText(int32_t colourIndex) {
   return text;
 }
 
-void PrintFaces(const Object& object) {
+// "line 7", and for a piece of a longer line which characters of it it holds.
+std::string Origin(const FaceSource& source) {
+  const std::string line = "line " + std::to_string(source.line);
+  return source.piece > 0 ? line + " " + PieceCharacters(source) : line;
+}
+
+void PrintFaces(const Object& object, const LoadReport& report) {
   std::printf("%d faces, %d colours\n", static_cast<int>(object.faceCount), static_cast<int>(colourTable.entryCount));
-  for (int32_t i = 0; i < object.faceCount && object.faces != nullptr; ++i) {
+  for (int32_t i = 0; i < object.faceCount && i < report.parsedLines && object.faces != nullptr; ++i) {
     const Face& face = object.faces[i];
-    std::printf("face %d: %d corners, fill %s, centroid (%d,%d,%d)\n", static_cast<int>(i + 1),
-                static_cast<int>(face.vertexCount), FillText(face.colourIndex).c_str(),
-                static_cast<int>(face.centroid.x), static_cast<int>(face.centroid.y),
-                static_cast<int>(face.centroid.z));
+    std::printf("face %d: %s, %d corners, fill %s, centroid (%d,%d,%d)\n", static_cast<int>(i + 1),
+                Origin(report.faces[i]).c_str(), static_cast<int>(face.vertexCount),
+                FillText(face.colourIndex).c_str(), static_cast<int>(face.centroid.x),
+                static_cast<int>(face.centroid.y), static_cast<int>(face.centroid.z));
   }
 }
 
@@ -55,10 +51,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: cubrix-object-check <object file>\n");
     return 2 * kLoadResultCount;  // apart from every result code
   }
+  const std::string path = PlatformPathOfHostFile(argv[1]);
   Object object{};
-  const int32_t result = LoadObject(object, LoaderPath(argv[1]).c_str());
+  LoadReport report{};
+  const int32_t result = LoadObject(object, path.c_str(), &report);
   std::printf("%s: %s (result %d)\n", argv[1], LoadResultMessage(result), static_cast<int>(result));
-  if (result == kLoadSucceeded) PrintFaces(object);
+  if (result == kLoadSucceeded) PrintFaces(object, report);
+  std::fflush(stdout);
+  for (const Diagnostic& diagnostic : DiagnoseObject(path.c_str(), result, object, report)) {
+    std::fprintf(stderr, "%s\n", FormatDiagnostic(argv[1], diagnostic).c_str());
+  }
   FreeObject(object);
   FreeColourTable();
   return result;

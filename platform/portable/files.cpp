@@ -24,6 +24,10 @@ void MakeFolders(const std::string& path) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+// As on Windows, a path behind this prefix is taken as it stands: here, a path of the host.
+constexpr char kVerbatimPrefix[] = "\\\\?\\";
+constexpr size_t kVerbatimPrefixLength = sizeof kVerbatimPrefix - 1;
+
 }  // namespace
 
 std::string DriveFolder() {
@@ -50,8 +54,10 @@ std::string DriveFolder() {
 
 std::string WindowsFolder() { return DriveFolder() + "/windows"; }
 
+// Behind the verbatim prefix stands a host path, taken as it stands.
 std::string HostPath(const char* windowsPath) {
   std::string path(windowsPath);
+  if (path.compare(0, kVerbatimPrefixLength, kVerbatimPrefix) == 0) return path.substr(kVerbatimPrefixLength);
   std::string result;
   size_t rest = 0;
   if (path.size() >= 2 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
@@ -64,6 +70,8 @@ std::string HostPath(const char* windowsPath) {
   for (size_t i = rest; i < path.size(); ++i) result += path[i] == '\\' ? '/' : path[i];
   return result;
 }
+
+std::string PlatformPathOfHostFile(const char* hostPath) { return kVerbatimPrefix + std::string(hostPath); }
 
 // Only binary streams: Windows text mode (CR LF, Ctrl-Z) is not imitated, so a text-mode open
 // fails here instead of quietly reading other bytes than Windows would. A folder cannot be opened

@@ -599,3 +599,30 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
   ShowWindowRect(*target, dx, dy, dx + w, dy + h);
   return TRUE;
 }
+
+// Bitmaps here are already 32-bit XRGB, the layout of a 32-bit BI_RGB DIB; other formats and
+// widths would need conversion and are refused.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMAPINFO* info, UINT usage) {
+  GdiObject* source = Lookup(bitmap, Kind::Bitmap);
+  if (Lookup(dc, Kind::Dc) == nullptr || source == nullptr || source->windowSurface || bits == nullptr ||
+      info == nullptr || usage != DIB_RGB_COLORS) {
+    return 0;
+  }
+  const BITMAPINFOHEADER& header = info->bmiHeader;
+  const bool topDown = header.biHeight < 0;
+  const int64_t height = topDown ? -int64_t{header.biHeight} : header.biHeight;
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biBitCount != 32 || header.biCompression != BI_RGB ||
+      header.biWidth != source->width || height != source->height || start >= height) {
+    return 0;
+  }
+  const int64_t count = std::min<int64_t>(lines, height - start);
+  auto* rows = static_cast<uint32_t*>(bits);
+  for (int64_t i = 0; i < count; ++i) {
+    // Scan line n of a bottom-up DIB is the bitmap's row height - 1 - n.
+    const int64_t scanLine = start + i;
+    const int64_t row = topDown ? scanLine : height - 1 - scanLine;
+    std::memcpy(rows + i * source->width, source->pixels.data() + row * source->width,
+                static_cast<size_t>(source->width) * sizeof(uint32_t));
+  }
+  return static_cast<int>(count);
+}

@@ -6,9 +6,6 @@
 // best frame "best <k> angle <a> equal <n> of <pixels> object <n> of <n> edge <n> inner <n>":
 // how many pixels that either image draws (not black) agree, and of the differing pixels how
 // many lie next to a colour change of the reference (polygon edges) and how many do not.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,14 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "host/host_state.h"
-#include "platform/test_hooks.h"
-#include "scene/scene_proc.h"
+#include "tests/e2e/reference_scene.h"
 
 namespace {
 
 constexpr int kCycleLength = 359;
-constexpr DWORD kStartTick = 1000;
 constexpr uint32_t kBlack = 0;
 
 struct Image {
@@ -45,25 +39,6 @@ bool ReadScreenshot(const char* path, int width, int height, Image* image) {
     image->pixels[i] = (uint32_t{bytes[3 * i]} << 16) | (uint32_t{bytes[3 * i + 1]} << 8) | bytes[3 * i + 2];
   }
   return true;
-}
-
-// A drive folder of its own with the object file in its Windows directory.
-bool PrepareDrive(const char* objectFile, std::string* drive) {
-  char folder[] = "/tmp/cubrix-frames-XXXXXX";
-  if (mkdtemp(folder) == nullptr) return false;
-  *drive = folder;
-  if (mkdir((*drive + "/windows").c_str(), 0755) != 0) return false;
-  std::ifstream in(objectFile, std::ios::binary);
-  std::ofstream out(*drive + "/windows/Cube.dat", std::ios::binary);
-  out << in.rdbuf();
-  return in.good() && out.good();
-}
-
-void RemoveDrive(const std::string& drive) {
-  std::remove((drive + "/windows/Cube.dat").c_str());
-  std::remove((drive + "/windows/times.dat").c_str());
-  rmdir((drive + "/windows").c_str());
-  rmdir(drive.c_str());
 }
 
 int64_t EqualPixels(const Image& shot, const std::vector<uint32_t>& frame) {
@@ -111,41 +86,25 @@ void PrintBest(int frame, int angle, const Image& shot, const std::vector<uint32
               static_cast<long long>(drawn), static_cast<long long>(edge), static_cast<long long>(inner));
 }
 
-LRESULT CALLBACK FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return SceneProc(window, message, wParam, lParam);
-}
-
 int RenderCycle(const Image& shot) {
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = FrameWindowProc;
-  windowClass.lpszClassName = "ReferenceFrames";
-  if (RegisterClassA(&windowClass) == 0) return 1;
-  const HWND window = CreateWindowExA(0, "ReferenceFrames", "Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0, shot.width,
-                                      shot.height, nullptr, nullptr, nullptr, nullptr);
-  if (window == nullptr || scene.sceneObject.faceCount == 0) {
-    std::fprintf(stderr, "the scene could not be created or its object not loaded\n");
-    return 1;
-  }
   int bestFrame = 0, bestAngle = 0;
   int64_t bestEqual = -1;
   std::vector<uint32_t> best;
   for (int frame = 1; frame <= kCycleLength; ++frame) {
-    // A timer tick delivered directly: one frame, drawn and copied to the window.
-    SendMessageA(window, WM_TIMER, 1, 0);
-    TestHooks::Pixels pixels = TestHooks::WindowPixels(window);
+    int angle = 0;
+    TestHooks::Pixels pixels = NextReferenceFrame(&angle);
     if (pixels.width != shot.width || pixels.height != shot.height) return 1;
     const int64_t equal = EqualPixels(shot, pixels.data);
-    std::printf("frame %d angle %d equal %lld of %zu\n", frame, scene.frameAngle, static_cast<long long>(equal),
+    std::printf("frame %d angle %d equal %lld of %zu\n", frame, angle, static_cast<long long>(equal),
                 pixels.data.size());
     if (equal > bestEqual) {
       bestEqual = equal;
       bestFrame = frame;
-      bestAngle = scene.frameAngle;
+      bestAngle = angle;
       best.swap(pixels.data);
     }
   }
   PrintBest(bestFrame, bestAngle, shot, best);
-  DestroyWindow(window);
   return 0;
 }
 
@@ -163,19 +122,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the screenshot is not %s x %s packed RGB pixels\n", argv[2], argv[3]);
     return 2;
   }
-  std::string drive;
-  if (!PrepareDrive(argv[1], &drive)) {
-    std::fprintf(stderr, "could not prepare a drive folder with %s\n", argv[1]);
-    return 2;
-  }
-  TestHooks::ResetPlatform();
-  TestHooks::UseVirtualClock(kStartTick);
-  TestHooks::SetDriveFolder(drive);
-  TestHooks::SetScreenSize(width, height);
-  ResetSceneState();
-  ResetHostState();
-  const int result = RenderCycle(shot);
-  TestHooks::ResetPlatform();
-  RemoveDrive(drive);
+  const bool opened = OpenReferenceScene(argv[1], width, height);
+  if (!opened) std::fprintf(stderr, "the scene could not be created or its object not loaded\n");
+  const int result = opened ? RenderCycle(shot) : 1;
+  CloseReferenceScene();
   return result;
 }

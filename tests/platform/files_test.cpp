@@ -87,4 +87,14 @@ TEST_F(FilesTest, ForwardSlashesAndDoubledSeparatorsAlsoRootInTheDrive) {
   EXPECT_TRUE(std::filesystem::exists(drive_ + "/windows/y.dat"));
 }
 
+TEST_F(FilesTest, AHostFileOpensByItsPlatformPathWhateverItsName) {
+  const std::string name = drive_ + "/windows/host\\named.dat";  // a backslash is a plain character here
+  WriteHostFile(name, "host");
+  FILE* file = OpenPlatformFile(PlatformPathOfHostFile(name.c_str()).c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ReadAll(file), "host");
+  fclose(file);
+  EXPECT_EQ(OpenPlatformFile(name.c_str(), "rb"), nullptr) << "read as a path inside the drive folder";
+}
+
 }  // namespace

@@ -386,3 +386,39 @@ TEST_F(GdiTest, GetDcFailsWhenToldToOrWhenTheWindowIsTooLargeToHold) {
   EXPECT_EQ(GetDC(huge), nullptr) << "ten billion pixels are refused, not attempted";
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::DC), 1);
 }
+
+TEST_F(GdiTest, GetDIBitsCopiesScanLinesInEitherRowOrderAndRefusesWhatWouldNeedConversion) {
+  constexpr int kWidth = 3, kHeight = 4;
+  HDC dc = MemoryDc(kWidth, kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) Fill(dc, RECT{x, y, x + 1, y + 1}, RGB(x, y, 9));
+  }
+  HBITMAP bitmap = static_cast<HBITMAP>(TestHooks::SelectedBitmap(dc));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kWidth;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<RGBQUAD> bits(kWidth * kHeight);
+  auto at = [&](int x, int line) { return bits[static_cast<size_t>(line * kWidth + x)]; };
+
+  info.bmiHeader.biHeight = -kHeight;  // top-down: scan line n is row n
+  ASSERT_EQ(GetDIBits(dc, bitmap, 0, kHeight, bits.data(), &info, DIB_RGB_COLORS), kHeight);
+  EXPECT_EQ(at(2, 1).rgbRed, 2);
+  EXPECT_EQ(at(2, 1).rgbGreen, 1);
+  EXPECT_EQ(at(2, 1).rgbBlue, 9);
+  info.bmiHeader.biHeight = kHeight;  // bottom-up: scan line 0 is the last row
+  ASSERT_EQ(GetDIBits(dc, bitmap, 1, 10, bits.data(), &info, DIB_RGB_COLORS), kHeight - 1);
+  EXPECT_EQ(at(1, 0).rgbGreen, kHeight - 2) << "scan line 1";
+  EXPECT_EQ(at(1, 0).rgbRed, 1);
+
+  BITMAPINFO narrow = info;
+  narrow.bmiHeader.biWidth = kWidth - 1;
+  BITMAPINFO shallow = info;
+  shallow.bmiHeader.biBitCount = 24;
+  EXPECT_EQ(GetDIBits(dc, bitmap, 0, kHeight, bits.data(), &narrow, DIB_RGB_COLORS), 0);
+  EXPECT_EQ(GetDIBits(dc, bitmap, 0, kHeight, bits.data(), &shallow, DIB_RGB_COLORS), 0);
+  EXPECT_EQ(GetDIBits(dc, bitmap, kHeight, 1, bits.data(), &info, DIB_RGB_COLORS), 0);
+  EXPECT_EQ(GetDIBits(dc, nullptr, 0, kHeight, bits.data(), &info, DIB_RGB_COLORS), 0);
+}

@@ -9,13 +9,19 @@
 
 namespace {
 
-// Writes bytes to a scratch file and reads every line piece back.
-std::vector<std::string> ReadPieces(const std::string& bytes) {
-  const char* path = "line_reader_test.tmp";
+// A scratch file holding bytes, open at its start; the caller closes and removes it.
+FILE* ScratchFile(const char* path, const std::string& bytes) {
   FILE* file = std::fopen(path, "wb+");
   EXPECT_NE(file, nullptr);
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::rewind(file);
+  return file;
+}
+
+// Writes bytes to a scratch file and reads every line piece back.
+std::vector<std::string> ReadPieces(const std::string& bytes) {
+  const char* path = "line_reader_test.tmp";
+  FILE* file = ScratchFile(path, bytes);
   LineReader reader;
   StartLineReader(reader, file);
   std::vector<std::string> pieces;
@@ -27,6 +33,24 @@ std::vector<std::string> ReadPieces(const std::string& bytes) {
 }
 
 using Pieces = std::vector<std::string>;
+
+// Where each piece stands, as "line.piece", read twice over a rewind.
+std::string PiecePositions(const std::string& bytes) {
+  const char* path = "line_reader_positions.tmp";
+  FILE* file = ScratchFile(path, bytes);
+  LineReader reader;
+  StartLineReader(reader, file);
+  std::string positions;
+  char line[kLineBufferSize];
+  for (int pass = 0; pass < 2; ++pass) {
+    while (ReadLinePiece(reader, line)) positions += std::to_string(reader.line) + "." + std::to_string(reader.piece) + " ";
+    positions += "| ";
+    RewindLineReader(reader);
+  }
+  std::fclose(file);
+  std::remove(path);
+  return positions;
+}
 
 TEST(LineReader, KeepsTheLineFeedAndReadsALastLineWithoutOne) {
   EXPECT_EQ(ReadPieces("a\nbc\n"), (Pieces{"a\n", "bc\n"}));
@@ -73,6 +97,13 @@ TEST(LineReader, ACarriageReturnLineFeedAcrossTheReadBlockBoundaryIsOneLineFeed)
 
 TEST(LineReader, ANulByteEndsTheLineTextButNotTheLine) {
   EXPECT_EQ(ReadPieces(std::string("ab\0cd\nef\n", 9)), (Pieces{"ab", "ef\n"}));
+}
+
+TEST(LineReader, EachPieceKnowsItsPhysicalLineAndItsPlaceInIt) {
+  // A long line's pieces share its number; a NUL, a CR LF and a lone line feed count as text does.
+  const std::string bytes = "a\r\n" + std::string(300, 'x') + "\n" + std::string("b\0c\n", 4) + "\n" +
+                            std::string(254, 'y') + "\nlast";
+  EXPECT_EQ(PiecePositions(bytes), "1.0 2.0 2.1 3.0 4.0 5.0 5.1 6.0 | 1.0 2.0 2.1 3.0 4.0 5.0 5.1 6.0 | ");
 }
 
 TEST(LineReader, RewindStartsAgainAfterTheEndOfData) {

@@ -227,6 +227,52 @@ TEST_F(ObjectFileTest, FreeObjectLeavesAnEmptyObjectThatCanBeFreedAgain) {
   FreeObject(object);
 }
 
+// One file of every kind of line the report describes: comment, long line, each missing separator.
+const std::string kReportedLines = "# a comment\n"
+                                   "[255,0,0] (1,2,3) (4,5,6))\n" +
+                                   std::string(260, ' ') + "(7,8,9)\n"
+                                   "(1 2 3)\n"
+                                   "\n"
+                                   "(1,2,3) (1,2 3)\n"
+                                   "(1,2,3\n"
+                                   "[1,2,3 (1,2,3)\n"
+                                   "(0,0,0)\n";
+
+TEST_F(ObjectFileTest, AReportSaysWhereEachFaceCameFromAndChangesNothingLoaded) {
+  ASSERT_EQ(Load(kReportedLines), kMalformedData);
+  const std::string unreported = Describe();
+  FreeObject(object);
+  FreeColourTable();
+  LoadReport report{};
+  ASSERT_EQ(LoadObject(object, path.c_str(), &report), kMalformedData);
+  EXPECT_EQ(Describe(), unreported);
+
+  ASSERT_EQ(report.parsedLines, 6) << "the missing ']' ends the pass";
+  const struct {
+    int32_t line, piece, parentheses;
+    MissingSeparator missing;
+    int32_t triple;
+  } expected[] = {
+      {2, 0, 3, MissingSeparator::kNone, 0},
+      {3, 1, 1, MissingSeparator::kNone, 0},  // the spaces fill the first piece
+      {4, 0, 1, MissingSeparator::kFirstComma, 1},
+      {6, 0, 2, MissingSeparator::kSecondComma, 2},
+      {7, 0, 0, MissingSeparator::kNone, 0},  // no ')': no vertex, so no triple is read
+      {8, 0, 0, MissingSeparator::kClosingBracket, 0},
+  };
+  for (int32_t i = 0; i < report.parsedLines; ++i) {
+    const FaceSource& source = report.faces[i];
+    EXPECT_EQ(source.line, expected[i].line) << i;
+    EXPECT_EQ(source.piece, expected[i].piece) << i;
+    EXPECT_EQ(source.closingParentheses, expected[i].parentheses) << i;
+    EXPECT_EQ(source.missing, expected[i].missing) << i;
+    EXPECT_EQ(source.triple, expected[i].triple) << i;
+  }
+  EXPECT_TRUE(report.faces[0].colourPrefix);
+  EXPECT_STREQ(report.faces[0].colourText, "255,0,0");
+  EXPECT_FALSE(report.faces[1].colourPrefix);
+}
+
 TEST(LoadResultMessage, EveryCodeHasItsText) {
   EXPECT_STREQ(LoadResultMessage(kLoadSucceeded), "Successful completion");
   EXPECT_STREQ(LoadResultMessage(kFaceAllocationFailed), "Polygon memory allocation failed");

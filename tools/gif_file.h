@@ -1,0 +1,27 @@
+// Writing frames of the saver's palette as an animated GIF, with giflib.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/palette.h"
+
+// The GIF's colour map is the saver's logical palette, entry for entry: the 6x6x6 cube in entries
+// 15..230, black elsewhere. A pixel's index is its cube entry.
+constexpr int kGifColours = kPaletteSize;
+// The saver draws a frame every 50 ms; GIF delays count hundredths of a second.
+constexpr int kFrameDelayCentiseconds = 5;
+
+struct GifWriter;  // giflib's file behind it
+
+// Opens path for a looping animation of width x height; null (with *error set) on failure.
+GifWriter* OpenGif(const std::string& path, int width, int height, std::string* error);
+// Appends one frame of palette indices, row after row from the top.
+bool WriteGifFrame(GifWriter* gif, const std::vector<uint8_t>& indices, std::string* error);
+// Finishes and closes the file; false (with *error set) when it could not be completed.
+bool CloseGif(GifWriter* gif, std::string* error);
+
+// The palette index of a pixel (0xXXRRGGBB, the top byte unused) of the colour cube; false for
+// any other colour.
+bool CubeIndex(uint32_t pixel, uint8_t* index);
