@@ -17,24 +17,34 @@ add_custom_target(cubrix_drive_template ALL DEPENDS ${cubrix_template_cube})
 add_dependencies(cubrix cubrix_drive_template)
 
 # Manual pages ship compressed, as Debian wants them.
-set(cubrix_man_page ${PROJECT_BINARY_DIR}/packaging/cubrix.6.gz)
-add_custom_command(OUTPUT ${cubrix_man_page}
-                   COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/cubrix.6 > ${cubrix_man_page}
-                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/cubrix.6
-                   COMMENT "Manual page cubrix.6")
+set(cubrix_compressed_files)
+function(cubrix_install_man_page source section)
+  get_filename_component(name ${source} NAME)
+  set(compressed ${PROJECT_BINARY_DIR}/packaging/${name}.gz)
+  add_custom_command(OUTPUT ${compressed}
+                     COMMAND gzip -9nc ${source} > ${compressed}
+                     DEPENDS ${source}
+                     COMMENT "Manual page ${name}")
+  install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+  set(cubrix_compressed_files ${cubrix_compressed_files} ${compressed} PARENT_SCOPE)
+endfunction()
+cubrix_install_man_page(${PROJECT_SOURCE_DIR}/packaging/cubrix.6 6)
+cubrix_install_man_page(${PROJECT_SOURCE_DIR}/docs/man/cubrix-object-check.1 1)
+if(TARGET cubrix-render)
+  cubrix_install_man_page(${PROJECT_SOURCE_DIR}/docs/man/cubrix-render.1 1)
+endif()
 set(cubrix_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${cubrix_changelog}
                    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${cubrix_changelog}
                    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
                    COMMENT "Changelog")
-add_custom_target(cubrix_compressed_docs ALL DEPENDS ${cubrix_man_page} ${cubrix_changelog})
+add_custom_target(cubrix_compressed_docs ALL DEPENDS ${cubrix_compressed_files} ${cubrix_changelog})
 
 install(TARGETS cubrix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Debian's XScreenSaver looks for display programs here.
 install(PROGRAMS scripts/cubrix-daemon DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver RENAME cubrix)
 install(FILES data/Cube.dat DESTINATION ${CUBRIX_DATA_DIR}/drive_c/windows)
 install(FILES packaging/cubrix.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
-install(FILES ${cubrix_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES README.md packaging/copyright ${cubrix_changelog} DESTINATION ${CUBRIX_DOC_DIR})
 
 set(CPACK_GENERATOR DEB)

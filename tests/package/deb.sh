@@ -24,7 +24,9 @@ dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
 holds() { grep -qx "$1" "$work/contents"; }
 for path in /usr/bin/cubrix /usr/libexec/xscreensaver/cubrix /usr/share/cubrix/drive_c/windows/Cube.dat \
   /usr/share/xscreensaver/config/cubrix.xml /usr/share/man/man6/cubrix.6.gz /usr/share/doc/cubrix/copyright \
-  /usr/share/doc/cubrix/changelog.gz; do
+  /usr/share/doc/cubrix/changelog.gz /usr/bin/cubrix-object-check /usr/bin/cubrix-render \
+  /usr/share/man/man1/cubrix-object-check.1.gz /usr/share/man/man1/cubrix-render.1.gz \
+  /usr/share/cubrix/objects/gem.dat; do
   check "deb holds $path" holds "$path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -52,6 +54,16 @@ unpacked=$work/unpacked
 dpkg -x "$deb" "$unpacked"
 program=$unpacked/usr/bin/cubrix
 check "the packaged program is stripped" eval 'file -b "$program" | grep -q ", stripped"'
+# The authors' tools run from the unpacked tree too, on the gallery it ships.
+gallery_checks() {
+  local object
+  for object in "$unpacked"/usr/share/cubrix/objects/*.dat; do
+    "$unpacked/usr/bin/cubrix-object-check" "$object" >/dev/null 2>&1 || return 1
+  done
+  "$unpacked/usr/bin/cubrix-render" --frames 2 "$unpacked/usr/share/cubrix/objects/gem.dat" "$work/gem.gif" &&
+    [ "$(head -c 6 "$work/gem.gif")" = GIF89a ]
+}
+check "unpacked: the gallery objects pass the checker and cubrix-render draws one" gallery_checks
 home=$work/home
 mkdir -p "$home"
 times=$home/.local/share/cubrix/drive_c/windows/times.dat
