@@ -5,7 +5,7 @@
 # Each ending must leave a times.dat with true ticks.
 # Usage: endings_test.sh PROGRAM CUBE_DAT
 set -u
-program=$1
+program=$(realpath "$1")
 cube=$2
 if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null || ! command -v xlogo >/dev/null ||
    ! command -v import >/dev/null || ! command -v python3 >/dev/null; then
@@ -187,6 +187,41 @@ for run in drawing message; do
   [ "$(grep -c 'connection to the X server' "$work/stderr")" -eq 1 ] ||
     fail "lost server, $run: stderr was '$(cat "$work/stderr")'"
 done
+
+# The real XSecureLock, where it is installed: Escape at its password prompt resets the saver with
+# SIGUSR1, and the ended run's times.dat is there; unlocking is out of reach (PAM), so the lock is
+# ended with SIGTERM, which ends the restarted saver too.
+xsecurelock_resets() {
+  start_server
+  with_object
+  rm -f "$times"
+  XSECURELOCK_SAVER_RESET_ON_AUTH_CLOSE=1 XSECURELOCK_SAVER="$wrapper" CUBRIX_PROGRAM="$program" \
+    xsecurelock >/dev/null 2>&1 &
+  local lock=$!
+  helpers+=("$lock")
+  local first="" second=""
+  waits_for eval 'first=$(pgrep -f "^$program /p" | head -n 1); [ -n "$first" ]' || { fail "xsecurelock: no saver"; return; }
+  sleep 1
+  xdotool key space
+  sleep 1.5
+  xdotool key Escape
+  waits_for eval "! kill -0 $first 2>/dev/null" || fail "xsecurelock: the saver outlived its reset"
+  frames_are "xsecurelock reset" some
+  local ended
+  ended=$(field Ended)
+  waits_for eval 'second=$(pgrep -f "^$program /p" | head -n 1); [ -n "$second" ]' || fail "xsecurelock: no saver after the reset"
+  sleep 1
+  kill -TERM "$lock"
+  [ -z "$second" ] || waits_for eval "! kill -0 $second 2>/dev/null" || fail "xsecurelock: the saver outlived the lock"
+  frames_are "xsecurelock end" some
+  [ "$(field Started)" -gt "${ended:-0}" ] || fail "xsecurelock: the restarted saver wrote no times.dat of its own"
+}
+wrapper="$(cd "$(dirname "$0")/../.." && pwd)/scripts/cubrix-daemon"
+if command -v xsecurelock >/dev/null && command -v xdotool >/dev/null && command -v pgrep >/dev/null; then
+  xsecurelock_resets
+else
+  echo "no xsecurelock (or no xdotool): its reset check was skipped"
+fi
 
 [ "$failures" -eq 0 ] && echo "all ending checks passed"
 exit "$failures"
