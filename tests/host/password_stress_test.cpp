@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
@@ -16,6 +15,7 @@
 #include "host/saver_window.h"
 #include "platform/test_hooks.h"
 #include "scene/scene_proc.h"
+#include "tests/host/saver_driver.h"
 
 #ifndef CUBRIX_SOURCE_DIR
 #error "the build names the source folder, for data/Cube.dat"
@@ -24,8 +24,6 @@
 namespace {
 
 constexpr int64_t kEvents = 100000;
-constexpr UINT kStartDriver = WM_APP + 1;
-constexpr UINT_PTR kDriverTimer = 9;
 constexpr UINT kDriverPeriodMs = 3;
 constexpr DWORD kRecheckDelayMs = 200;
 constexpr int64_t kNever = -1;
@@ -146,6 +144,7 @@ BOOL WINAPI Verify(HWND) {
 }
 
 void OnDriverTick() {
+  if (run.saver == nullptr) run.saver = hostState.saverWindow;
   TestHooks::ClearCallLog();  // the log would otherwise hold every call of the whole run
   if (run.approved) {
     run.openAfterApproval = IsWindow(run.saver) != FALSE;
@@ -160,24 +159,6 @@ void OnDriverTick() {
     run.aliveAtEnd = IsWindow(run.saver) != FALSE;
     DestroyWindow(run.saver);  // as the system would at shutdown: the saver ends with its window
   }
-}
-
-LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kStartDriver) {
-    run.saver = hostState.saverWindow;
-    SetTimer(window, kDriverTimer, kDriverPeriodMs, nullptr);
-    return 0;
-  }
-  if (message == WM_TIMER && wParam == kDriverTimer) {
-    OnDriverTick();
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 class PasswordStressTest : public ::testing::Test {
@@ -216,19 +197,14 @@ class PasswordStressTest : public ::testing::Test {
     ResetHostState();
     ResetSceneState();
     hostState.win95Platform = true;
-    WNDCLASSA driverClass{};
-    driverClass.lpfnWndProc = DriverProc;
-    driverClass.lpszClassName = "StressDriver";
-    ASSERT_NE(RegisterClassA(&driverClass), 0);
-    HWND driver = CreateWindowExA(0, "StressDriver", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND driver = SaverDriver::Start(kDriverPeriodMs, OnDriverTick);
     ASSERT_NE(driver, nullptr);
-    PostMessageA(driver, kStartDriver, 0, 0);
     EXPECT_EQ(RunSaver(nullptr), 0);
-    DestroyWindow(driver);
+    SaverDriver::Stop(driver);
   }
 
   int32_t FramesInTimesDat() {
-    std::string text = ReadFile(drive / "windows" / "times.dat");
+    std::string text = SaverDriver::ReadFile(drive / "windows" / "times.dat");
     size_t at = text.find("Total Frames      =");
     return at == std::string::npos ? -1 : std::stoi(text.substr(at + 19));
   }

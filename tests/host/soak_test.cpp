@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <iterator>
 
@@ -18,9 +16,11 @@
 #include "host/saver_window.h"
 #include "platform/test_hooks.h"
 #include "scene/scene_proc.h"
+#include "tests/host/saver_driver.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// AddressSanitizer's own count; GCC ships no header that declares it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #ifndef CUBRIX_SOURCE_DIR
@@ -39,8 +39,6 @@ constexpr DWORD kFrameMs = 50;
 // print negative.
 constexpr DWORD kStartTick = 0xFFFFFFFFu - 12u * 3600u * 1000u;
 constexpr int kCheckEvery = 1000;  // frames between handle and heap checks
-constexpr UINT kStartDriver = WM_APP + 1;
-constexpr UINT_PTR kDriverTimer = 7;
 
 const HandleKind kHandleKinds[] = {HandleKind::GlobalBlock, HandleKind::LocalBlock, HandleKind::DC,
                                    HandleKind::Bitmap,      HandleKind::Brush,      HandleKind::Pen,
@@ -78,14 +76,13 @@ struct SoakRecord {
   size_t heapAfterFirstFrame = 0;
   size_t largestHeap = 0;
   int64_t handleChangeAtTick = -1;
-  HWND saver = nullptr;
 };
 SoakRecord soak;
 
-void EndSaver() { PostMessageA(soak.saver, WM_KEYDOWN, 'Q', 0); }
+void EndSaver() { PostMessageA(hostState.saverWindow, WM_KEYDOWN, 'Q', 0); }
 
-// Its timer is set after the saver's and has the same period, so each of its ticks comes right
-// after one frame: tick k sees k frames.
+// The driver's timer has the frames' period and comes after the saver's, so its tick k sees k
+// frames.
 void OnDriverTick() {
   int64_t tick = ++soak.ticks;
   if (scene.frameCount != tick && soak.firstWrongFrameCount < 0) soak.firstWrongFrameCount = tick;
@@ -99,26 +96,6 @@ void OnDriverTick() {
     if (LiveHandleCounts() != soak.handlesAfterFirstFrame && soak.handleChangeAtTick < 0) soak.handleChangeAtTick = tick;
   }
   if (tick == soak.target || soak.firstWrongFrameCount >= 0) EndSaver();  // a key, as a user would
-}
-
-LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kStartDriver) {
-    soak.saver = hostState.saverWindow;
-    SetTimer(window, kDriverTimer, kFrameMs, nullptr);
-    return 0;
-  }
-  if (message == WM_TIMER && wParam == kDriverTimer) {
-    OnDriverTick();
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 std::string Signed32(DWORD value) { return std::to_string(static_cast<int32_t>(value)); }
@@ -140,14 +117,9 @@ TEST(Soak, ADayOfFramesKeepsHandlesAndHeapFlatAndTimesDatExact) {
   ResetHostState();
   ResetSceneState();
 
-  WNDCLASSA driverClass{};
-  driverClass.lpfnWndProc = DriverProc;
-  driverClass.lpszClassName = "SoakDriver";
-  ASSERT_NE(RegisterClassA(&driverClass), 0);
-  HWND driver = CreateWindowExA(0, "SoakDriver", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(driver, nullptr);
   const HandleCounts handlesBefore = LiveHandleCounts();
-  PostMessageA(driver, kStartDriver, 0, 0);  // taken by the saver's loop before its first frame
+  HWND driver = SaverDriver::Start(kFrameMs, OnDriverTick);
+  ASSERT_NE(driver, nullptr);
 
   EXPECT_EQ(RunSaver(nullptr), 0);
 
@@ -157,9 +129,8 @@ TEST(Soak, ADayOfFramesKeepsHandlesAndHeapFlatAndTimesDatExact) {
   EXPECT_EQ(soak.handleChangeAtTick, -1) << "live handles changed by driver tick " << soak.handleChangeAtTick;
   EXPECT_EQ(soak.largestHeap, soak.heapAfterFirstFrame)
       << "heap in use grew by " << soak.largestHeap - soak.heapAfterFirstFrame << " bytes after the first frame";
-  KillTimer(driver, kDriverTimer);
+  SaverDriver::Stop(driver);
   EXPECT_EQ(LiveHandleCounts(), handlesBefore) << "the saver's teardown left handles behind";
-  DestroyWindow(driver);
 
   // The expected lines from the run's own figures: every frame 50 ms apart, the last one ended
   // it; for the full day, the figures themselves.
@@ -173,7 +144,7 @@ TEST(Soak, ADayOfFramesKeepsHandlesAndHeapFlatAndTimesDatExact) {
     expected = "Started           =-43200001\r\nEnded             =43199999\r\nTotal Frames      =1728000\r\n"
                "Total Seconds     =86400\r\nFrames per Second =20\r\n";
   }
-  EXPECT_EQ(ReadFile(drive / "windows" / "times.dat"), expected);
+  EXPECT_EQ(SaverDriver::ReadFile(drive / "windows" / "times.dat"), expected);
   std::printf("soak: %" PRId64 " frames, %zu bytes of heap in use after the first frame\n", soak.ticks,
               soak.heapAfterFirstFrame);
   std::filesystem::remove_all(drive);
