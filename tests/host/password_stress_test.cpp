@@ -23,7 +23,11 @@
 
 namespace {
 
-constexpr int64_t kEvents = 100000;
+#ifndef CUBRIX_STRESS_EVENTS
+#define CUBRIX_STRESS_EVENTS 100000
+#endif
+
+constexpr int64_t kEvents = CUBRIX_STRESS_EVENTS;
 constexpr UINT kDriverPeriodMs = 3;
 constexpr DWORD kRecheckDelayMs = 200;
 constexpr int64_t kNever = -1;
