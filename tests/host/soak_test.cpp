@@ -139,7 +139,7 @@ TEST(Soak, ADayOfFramesKeepsHandlesAndHeapFlatAndTimesDatExact) {
                          "\r\nEnded             =" + Signed32(static_cast<DWORD>(kStartTick + elapsed)) +
                          "\r\nTotal Frames      =" + std::to_string(soak.target) +
                          "\r\nTotal Seconds     =" + std::to_string(elapsed / 1000) +
-                         "\r\nFrames per Second =" + std::to_string(soak.target * 1000 / elapsed) + "\r\n";
+                         "\r\nFrames per Second =" + std::to_string(static_cast<uint64_t>(soak.target) * 1000 / elapsed) + "\r\n";
   if (soak.target == 1728000) {
     expected = "Started           =-43200001\r\nEnded             =43199999\r\nTotal Frames      =1728000\r\n"
                "Total Seconds     =86400\r\nFrames per Second =20\r\n";
