@@ -2,7 +2,6 @@
 // verifier that always refuses is never got round, and one that approves ends the saver at once.
 // Each run has a fixed seed, named when it fails.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "platform/test_hooks.h"
 #include "scene/scene_proc.h"
 #include "tests/host/saver_driver.h"
+#include "tests/support/platform_test.h"
 
 #ifndef CUBRIX_SOURCE_DIR
 #error "the build names the source folder, for data/Cube.dat"
@@ -165,22 +165,12 @@ void OnDriverTick() {
   }
 }
 
-class PasswordStressTest : public ::testing::Test {
+class PasswordStressTest : public PlatformTest {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "cubrix-stress-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    drive = pattern;
-  }
-  void TearDown() override {
-    TestHooks::ResetPlatform();
-    std::filesystem::remove_all(drive);
-  }
-
   // A fresh platform with protection on: the setting, the Windows 95 platform, the verifier.
   void StartPlatform() {
-    TestHooks::ResetPlatform();
-    TestHooks::SetDriveFolder(drive.string());
+    ResetPlatform();
+    const std::filesystem::path drive = drive_;
     std::filesystem::remove(drive / "windows" / "times.dat");
     std::filesystem::copy_file(std::filesystem::path(CUBRIX_SOURCE_DIR) / "data" / "Cube.dat",
                                drive / "windows" / "Cube.dat", std::filesystem::copy_options::overwrite_existing);
@@ -208,12 +198,10 @@ class PasswordStressTest : public ::testing::Test {
   }
 
   int32_t FramesInTimesDat() {
-    std::string text = SaverDriver::ReadFile(drive / "windows" / "times.dat");
+    std::string text = SaverDriver::ReadFile(std::filesystem::path(drive_) / "windows" / "times.dat");
     size_t at = text.find("Total Frames      =");
     return at == std::string::npos ? -1 : std::stoi(text.substr(at + 19));
   }
-
-  std::filesystem::path drive;
 };
 
 const uint64_t kSeeds[] = {1, 2, 20261209, 0xC0FFEEu};
