@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 #include <iterator>
+#include <string>
 
 #include "host/host_state.h"
 #include "host/saver_window.h"
@@ -62,6 +62,8 @@ HandleCounts LiveHandleCounts() {
   return counts;
 }
 
+// CUBRIX_SOAK_FRAMES sets another length: a day's 1,728,000 frames times 1000 still fit 32 bits,
+// 2,160,000 (30 hours) are past the 2,147,483 frames where a 32-bit rate would go wrong.
 int64_t FramesToRun() {
   const char* given = std::getenv("CUBRIX_SOAK_FRAMES");
   return given != nullptr ? std::strtoll(given, nullptr, 10) : CUBRIX_SOAK_FRAMES;
