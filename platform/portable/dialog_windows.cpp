@@ -1,4 +1,5 @@
 // Portable dialog windows: the window of a modal dialog or message box, its controls, its loop.
+#include "platform/portable/dialog_x11.h"
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
@@ -24,6 +25,12 @@ LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The panel draws itself on the display; it only has to let go of what it drew with.
+LRESULT CALLBACK MessagePanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) PresenterCloseDialog(window);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -53,6 +60,12 @@ HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int
   window.parent = dialog;
   window.dialog.controlId = id;
   return AddWindow(window, x, y);
+}
+
+HWND CreateMessagePanel(HWND owner, int width, int height) {
+  WindowRecord window = DialogRecord(kDialogClass, nullptr, WS_CHILD | WS_VISIBLE, width, height, MessagePanelProc);
+  window.parent = owner;
+  return AddWindow(window, 0, 0);
 }
 
 DialogState* FindDialogState(HWND dialog) {

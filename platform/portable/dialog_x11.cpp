@@ -19,6 +19,8 @@ constexpr unsigned long kFaceColour = 0xD4D0C8;
 constexpr unsigned long kCaptionColour = 0x000080;
 constexpr unsigned long kTextColour = 0x000000;
 constexpr unsigned long kCaptionTextColour = 0xFFFFFF;
+constexpr int kPanelWidth = 360;  // as wide as a message box, where the window has room
+constexpr int kPanelInset = 4;
 
 struct Button {
   int id;
@@ -38,6 +40,7 @@ struct OpenDialog {
   XFontStruct* font;
   bool fontLoaded;  // our own font, rather than the server's default one
   GC gc;
+  bool panel = false;  // a message drawn inside its owner rather than a window of its own
 };
 
 std::vector<OpenDialog> dialogs;
@@ -71,10 +74,9 @@ int TextWidth(const OpenDialog& open, const std::string& text) {
   return XTextWidth(open.font, text.c_str(), static_cast<int>(text.size()));
 }
 
-// Breaks the text at line feeds, and at blanks where a line would be wider than the dialog.
-std::vector<std::string> WrapText(const OpenDialog& open) {
+// Breaks the text at line feeds, and at blanks where a line would be wider than the room.
+std::vector<std::string> WrapText(const OpenDialog& open, int room) {
   std::vector<std::string> lines;
-  const int room = std::max(open.width - 2 * kMargin, 1);
   size_t start = 0;
   while (start <= open.text.size()) {
     size_t end = open.text.find('\n', start);
@@ -122,7 +124,7 @@ void Draw(const OpenDialog& open) {
 
   XSetForeground(display, open.gc, PixelOf(display, kTextColour));
   int baseline = kCaptionHeight + kMargin + open.font->ascent;
-  for (const std::string& line : WrapText(open)) {
+  for (const std::string& line : WrapText(open, std::max(open.width - 2 * kMargin, 1))) {
     XDrawString(display, xid, open.gc, kMargin, baseline, line.c_str(), static_cast<int>(line.size()));
     baseline += open.font->ascent + open.font->descent;
   }
@@ -133,6 +135,35 @@ void Draw(const OpenDialog& open) {
     XDrawRectangle(display, xid, open.gc, button.x, top, width, height);
     if (button.isDefault && width > 2 && height > 2) XDrawRectangle(display, xid, open.gc, button.x + 1, top + 1, width - 2, height - 2);
     DrawCentred(display, xid, open, button.label, button.x, top, button.width, button.height);
+  }
+  XFlush(display);
+}
+
+// A message panel: black like the saver around a box with the caption strip and the text, each
+// line centred, the box centred in the window (its top kept in view when the window is small).
+void DrawPanel(const OpenDialog& open) {
+  Display* display = PresenterDisplay();
+  const Window xid = PresenterNativeWindow(open.dialog);
+  if (display == nullptr || xid == 0) return;
+  XSetForeground(display, open.gc, BlackPixel(display, DefaultScreen(display)));
+  XFillRectangle(display, xid, open.gc, 0, 0, static_cast<unsigned>(open.width), static_cast<unsigned>(open.height));
+  const int boxWidth = std::max(std::min(open.width - 2 * kPanelInset, kPanelWidth), 2 * kMargin + 1);
+  const std::vector<std::string> lines = WrapText(open, boxWidth - 2 * kMargin);
+  const int lineHeight = open.font->ascent + open.font->descent;
+  const int boxHeight = kCaptionHeight + 2 * kMargin + static_cast<int>(lines.size()) * lineHeight;
+  const int left = (open.width - boxWidth) / 2;
+  const int top = std::max((open.height - boxHeight) / 2, 0);
+  XSetForeground(display, open.gc, PixelOf(display, kFaceColour));
+  XFillRectangle(display, xid, open.gc, left, top, static_cast<unsigned>(boxWidth), static_cast<unsigned>(boxHeight));
+  XSetForeground(display, open.gc, PixelOf(display, kCaptionColour));
+  XFillRectangle(display, xid, open.gc, left, top, static_cast<unsigned>(boxWidth), kCaptionHeight);
+  XSetForeground(display, open.gc, PixelOf(display, kCaptionTextColour));
+  DrawCentred(display, xid, open, open.caption, left, top, boxWidth, kCaptionHeight);
+  XSetForeground(display, open.gc, PixelOf(display, kTextColour));
+  int lineTop = top + kCaptionHeight + kMargin;
+  for (const std::string& line : lines) {
+    DrawCentred(display, xid, open, line, left, lineTop, boxWidth, lineHeight);
+    lineTop += lineHeight;
   }
   XFlush(display);
 }
@@ -167,6 +198,20 @@ void OnClick(const OpenDialog& open, const XButtonEvent& click) {
   }
 }
 
+// The drawing context and the font; false when the server offers no font at all.
+bool LoadFont(Display* display, Window xid, OpenDialog& open) {
+  open.gc = XCreateGC(display, xid, 0, nullptr);
+  open.font = XLoadQueryFont(display, "fixed");
+  open.fontLoaded = open.font != nullptr;
+  if (open.font == nullptr) open.font = XQueryFont(display, XGContextFromGC(open.gc));
+  if (open.font == nullptr) {
+    XFreeGC(display, open.gc);
+    return false;
+  }
+  if (open.fontLoaded) XSetFont(display, open.gc, open.font->fid);
+  return true;
+}
+
 }  // namespace
 
 bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const char* text, const DialogButton* buttons,
@@ -180,15 +225,7 @@ bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const cha
     const DialogButton& b = buttons[i];
     open.buttons.push_back(Button{b.id, WithoutMnemonic(b.text), b.x, b.y, b.width, b.height, b.isDefault});
   }
-  open.gc = XCreateGC(display, xid, 0, nullptr);
-  open.font = XLoadQueryFont(display, "fixed");
-  open.fontLoaded = open.font != nullptr;
-  if (open.font == nullptr) open.font = XQueryFont(display, XGContextFromGC(open.gc));
-  if (open.font == nullptr) {
-    XFreeGC(display, open.gc);
-    return false;
-  }
-  if (open.fontLoaded) XSetFont(display, open.gc, open.font->fid);
+  if (!LoadFont(display, xid, open)) return false;
   dialogs.push_back(open);
 
   PresenterMakeDialog(dialog);
@@ -203,6 +240,20 @@ bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const cha
   XRaiseWindow(display, xid);
   XClearArea(display, xid, 0, 0, 0, 0, True);
   PresenterFocus(dialog);
+  return true;
+}
+
+bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text, int width, int height) {
+  Display* display = PresenterDisplay();
+  const Window xid = PresenterNativeWindow(panel);
+  if (display == nullptr || xid == 0 || FindDialog(panel) != nullptr) return false;
+  OpenDialog open{panel, nullptr, caption != nullptr ? caption : "", text != nullptr ? text : "", {},
+                  std::max(width, 1), std::max(height, 1), nullptr, false, nullptr, true};
+  if (!LoadFont(display, xid, open)) return false;
+  dialogs.push_back(open);
+  PresenterMakeDialog(panel);
+  XClearArea(display, xid, 0, 0, 0, 0, True);  // drawn on its Expose, as after every later one
+  XFlush(display);
   return true;
 }
 
@@ -227,7 +278,7 @@ void DialogHandleEvent(HWND dialog, const XEvent& event) {
   const OpenDialog* open = FindDialog(dialog);
   if (open == nullptr) return;
   XEvent copy = event;
-  if (event.type == Expose && event.xexpose.count == 0) Draw(*open);
+  if (event.type == Expose && event.xexpose.count == 0) open->panel ? DrawPanel(*open) : Draw(*open);
   if (event.type == KeyPress) OnKey(*open, copy.xkey);
   if (event.type == ButtonPress) OnClick(*open, event.xbutton);
 }

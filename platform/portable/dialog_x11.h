@@ -21,4 +21,9 @@ struct DialogButton {
 // IDOK, Escape WM_COMMAND IDCANCEL and F1 WM_HELP (lParam 0). False when there is no display.
 bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const char* text,
                          const DialogButton* buttons, int buttonCount, int width, int height);
+// Draws a message box's caption and text, centred, inside `panel`, a child that covers its
+// owner (for an owner inside another program's window), and again whenever it is exposed. It
+// takes no input. False when there is no display.
+bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text, int width, int height);
+// Closes a dialog, message box or message panel opened here.
 void PresenterCloseDialog(HWND dialog);

@@ -8,6 +8,7 @@
 #include "platform/portable/dialog_x11.h"
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
@@ -43,9 +44,14 @@ const DialogResource* FindDialogResource(LPCSTR templateName) {
   return nullptr;
 }
 
+// The state of the message box on the display, while one is up (they may nest).
+DialogState* shownMessageBox = nullptr;
+
 // Shows the box on the display and waits, with other windows' messages still flowing.
 int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
   DialogState state;
+  DialogState* outerBox = shownMessageBox;
+  shownMessageBox = &state;
   HWND box = CreateDialogWindow(caption, WS_POPUP | WS_CAPTION, kMessageBoxWidth, kMessageBoxHeight, &state);
   int left = (kMessageBoxWidth - kButtonWidth) / 2;
   int top = kMessageBoxHeight - kButtonHeight - kButtonMargin;
@@ -55,8 +61,32 @@ int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
     result = RunModalLoop(box) ? static_cast<int>(state.result) : 0;
     PresenterCloseDialog(box);
   }
+  shownMessageBox = outerBox;
   DestroyWindow(box);
   return result;
+}
+
+// Whether the window stands inside another program's window (a daemon's): there the user's
+// input belongs to that program, so nobody could answer a box of ours.
+bool InsideAnotherProgramsWindow(HWND window) {
+  for (int depth = 0; window != nullptr; ++depth) {
+    const WindowRecord* record = FindWindowRecord(window);
+    if (record == nullptr) return depth > 0;  // a parent that is not ours
+    window = record->parent;
+  }
+  return false;
+}
+
+// Inside another program's window the message is drawn within the owner, which it covers until
+// the owner goes; no window of ours appears elsewhere on the screen. Nobody there can answer it,
+// so it returns at once, as though dismissed.
+int ShowMessageInOwner(HWND owner, LPCSTR text, LPCSTR caption) {
+  int width = 0;
+  int height = 0;
+  if (!WindowClientSize(owner, &width, &height)) return IDOK;
+  HWND panel = CreateMessagePanel(owner, width, height);
+  if (panel != nullptr && !PresenterShowMessagePanel(panel, caption, text, width, height)) DestroyWindow(panel);
+  return IDOK;
 }
 
 std::vector<DialogButton> ButtonsOf(const DialogResource& resource, HWND dialog) {
@@ -89,8 +119,17 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
   if (messageBoxResponder) return messageBoxResponder(HookPoints::MessageBoxCall{owner, shownText, shownCaption, type});
+  if (PresenterActive() && InsideAnotherProgramsWindow(owner)) {
+    return ShowMessageInOwner(owner, shownText.c_str(), shownCaption.c_str());
+  }
   if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
   return IDOK;
+}
+
+bool EndShownMessageBox() {
+  if (shownMessageBox == nullptr) return false;
+  shownMessageBox->ended = true;
+  return true;
 }
 
 // Creates the dialog from its template, sends WM_INITDIALOG and runs the modal loop until

@@ -14,6 +14,7 @@
 
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
+#include "platform/portable/presenter.h"
 #include "platform/win32.h"
 
 using HookPoints::Call;
@@ -233,7 +234,11 @@ void Sleep(DWORD milliseconds) {
   nanosleep(&pause, nullptr);
 }
 
-[[noreturn]] void ExitProcess(UINT exitCode) { std::exit(static_cast<int>(exitCode)); }
+// A run whose X server went away did not end because it was asked to; it says so in its status,
+// as other X programs do then.
+[[noreturn]] void ExitProcess(UINT exitCode) {
+  std::exit(PresenterConnectionLost() ? kConnectionLostStatus : static_cast<int>(exitCode));
+}
 
 // ---- System information ----
 

@@ -42,3 +42,7 @@ void PresenterHideCursor(HWND window);
 // Waits up to timeoutMs for display events and posts them as window messages; true if any came.
 // Called by the message loop only; a negative timeout waits without limit.
 bool PresenterPumpEvents(int timeoutMs);
+// Whether the connection to the X server was lost; the run is then ended as by SIGTERM, and the
+// program's exit status becomes kConnectionLostStatus.
+bool PresenterConnectionLost();
+constexpr int kConnectionLostStatus = 1;

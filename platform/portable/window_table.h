@@ -28,7 +28,13 @@ HWND CreateDialogWindow(const char* caption, DWORD style, int width, int height,
 // A child control of a dialog with the given id.
 HWND CreateDialogControl(HWND dialog, int id, const char* text, DWORD style, int x, int y, int width,
                          int height);
+// A child that covers its own owner window, where a message box of a window inside another
+// program's window is drawn; it goes when the owner goes.
+HWND CreateMessagePanel(HWND owner, int width, int height);
 DialogState* FindDialogState(HWND dialog);
 // Fetches and dispatches messages until the dialog ends or goes away; false when the quit
 // message came first (it is posted again, as a modal loop on Windows does).
 bool RunModalLoop(HWND dialog);
+// Ends the message box on the display, if one is up, as though it had been dismissed; true when
+// there was one (dialogs.cpp).
+bool EndShownMessageBox();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/portable/presenter.h"
+#include "platform/portable/signals.h"
 #include "platform/portable/window_table.h"
 #include "platform/portable/x11_internal.h"
 
@@ -82,6 +84,16 @@ int NoteError(Display*, XErrorEvent* error) {
   lastErrorCode = error->error_code;
   return 0;
 }
+
+// Xlib's own handling of a lost server exits on the spot, with nothing written. Returning from
+// both handlers instead leaves the connection marked dead (Xlib then skips its requests), and
+// the next look at the display ends the run as a termination signal would.
+bool connectionLost = false;
+int ReportConnectionLost(Display* connection) {
+  fprintf(stderr, "cubrix: the connection to the X server %s was lost\n", DisplayString(connection));
+  return 0;
+}
+void NoteConnectionLost(Display*, void*) { connectionLost = true; }
 
 NativeWindow* FindByHandle(HWND window) {
   for (const auto& native : windows) {
@@ -372,6 +384,8 @@ bool PresenterOpen() {
   }
   if (display == nullptr) return false;
   XSetErrorHandler(NoteError);
+  XSetIOErrorHandler(ReportConnectionLost);
+  XSetIOErrorExitHandler(display, NoteConnectionLost, nullptr);
   screen = DefaultScreen(display);
   root = RootWindow(display, screen);
   serverOffersSharedMemory = XShmQueryExtension(display) == True;
@@ -528,7 +542,7 @@ void PresenterHideCursor(HWND window) {
 
 bool PresenterPumpEvents(int timeoutMs) {
   if (display == nullptr) return false;
-  if (XPending(display) == 0 && timeoutMs != 0) {
+  if (XPending(display) == 0 && timeoutMs != 0 && !connectionLost) {
     pollfd connection{ConnectionNumber(display), POLLIN, 0};
     poll(&connection, 1, timeoutMs);
   }
@@ -538,8 +552,14 @@ bool PresenterPumpEvents(int timeoutMs) {
     XNextEvent(display, &event);
     any = HandleEvent(event) || any;
   }
+  if (connectionLost) {
+    PresenterClose();  // frees what is ours; the dead connection sends nothing
+    RequestTermination();
+  }
   return any;
 }
+
+bool PresenterConnectionLost() { return connectionLost; }
 
 // ---- For the dialogs ----
 

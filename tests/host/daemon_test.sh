@@ -20,7 +20,8 @@ translates() {
   while [ "$1" != "--" ]; do settings+=("$1"); shift; done
   shift
   local got
-  got=$(env -u XSCREENSAVER_WINDOW "${settings[@]}" CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
+  # Without a display: these ids name no window there, and only the translation is checked.
+  got=$(env -u XSCREENSAVER_WINDOW -u DISPLAY "${settings[@]}" CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
   [ "$got" = "$want" ] || fail "cubrix-daemon $* ${settings[*]}: started '$got', expected '$want'"
 }
 
@@ -105,6 +106,24 @@ ends_cleanly() {
   [ -f "$work/drive/windows/times.dat" ] || fail "$how: no times.dat"
   rm -f "$work/drive/windows/times.dat"
 }
+
+# A window that is gone by the time the saver starts: one line on stderr, the saver's own status
+# for a refused preview (255), and no saver started.
+open_daemon_window gone
+if [ -n "$window_id" ]; then
+  kill "$daemon_window"
+  wait "$daemon_window" 2>/dev/null
+  daemon_window=""
+  for _ in $(seq 1 50); do xwininfo -id "$window_id" >/dev/null 2>&1 || break; sleep 0.1; done
+  started=$(CUBRIX_PROGRAM=/bin/echo "$wrapper" -window-id "$window_id" 2>"$work/stderr")
+  status=$?
+  [ "$status" -eq 255 ] || fail "a window that is gone: status $status, expected 255"
+  [ -z "$started" ] || fail "a window that is gone: the wrapper started '$started'"
+  [ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q "no window with id" "$work/stderr" ||
+    fail "a window that is gone: stderr was '$(cat "$work/stderr")'"
+else
+  fail "gone: the stand-in daemon window never appeared"
+fi
 
 for ending in sigterm vanished; do
   open_daemon_window "$ending"
