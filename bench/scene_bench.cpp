@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/heavy_object.h"
 #include "host/host_state.h"
 #include "platform/test_hooks.h"
 #include "platform/win32.h"
@@ -22,33 +23,11 @@
 
 namespace {
 
-constexpr double kTurn = 6.283185307179586;
 
 std::string SampleObjectText() {
   std::ifstream in(std::string(CUBRIX_SOURCE_DIR) + "/data/Cube.dat", std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  return text.str();
-}
-
-// 20 faces of 20 vertices: discs of radius 55 file units fanned about the vertical axis, 9 degrees
-// apart, so that seen from any side together they cover about as much as when seen face-on.
-// At the Instances' distance one disc covers about 3% of a 1920x1080 screen, and the 180 discs of
-// a frame about six screens. Whole file units, triples side by side: each line stays within the
-// 254 characters that are read as one line.
-std::string HeavyObjectText() {
-  std::ostringstream text;
-  for (int face = 0; face < 20; ++face) {
-    double plane = face * kTurn / 40;
-    text << "[" << (face % 6) * 51 << "," << (face / 6) * 51 << "," << 255 - (face % 5) * 51 << "]";
-    for (int corner = 0; corner < 20; ++corner) {
-      double around = corner * kTurn / 20;
-      double radial = 55 * std::cos(around);
-      text << "(" << static_cast<int>(radial * std::cos(plane)) << "," << static_cast<int>(55 * std::sin(around))
-           << "," << static_cast<int>(radial * std::sin(plane)) << ")";
-    }
-    text << "\n";
-  }
   return text.str();
 }
 
