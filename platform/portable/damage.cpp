@@ -1,4 +1,4 @@
-// Damage rectangles: intersections, bounding unions and the bound of a remainder.
+// Damage rectangles: intersections, bounding unions, the bound of a remainder, and small sets.
 #include "platform/portable/damage.h"
 
 #include <algorithm>
@@ -6,6 +6,15 @@
 namespace {
 
 bool tracking = true;
+// Two rectangles merge when their bound wastes at most 1/kMergeWasteShare of their area.
+constexpr int64_t kMergeWasteShare = 8;
+
+int64_t Area(const DamageRect& rect) { return IsEmpty(rect) ? 0 : (rect.right - rect.left) * (rect.bottom - rect.top); }
+
+// What merging two rectangles into their bound adds beyond what the two cover.
+int64_t MergeCost(const DamageRect& a, const DamageRect& b) {
+  return Area(BoundingUnion(a, b)) - Area(a) - Area(b) + Area(Intersection(a, b));
+}
 
 }  // namespace
 
@@ -43,6 +52,48 @@ DamageRect BoundOfRemainder(const DamageRect& area, const DamageRect& cut) {
 
 DamageRect Shifted(const DamageRect& rect, int64_t dx, int64_t dy) {
   return DamageRect{rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy};
+}
+
+void AddDamage(Damage& damage, const DamageRect& rect) {
+  if (IsEmpty(rect)) return;
+  DamageRect merged = rect;
+  // Rectangles whose bound adds little (the same object a frame later, faces of one object) become
+  // one; the grown one may now be close to others, so the search starts again. Objects that merely
+  // overlap stay apart, or a cascade of merges would leave one bound around them all.
+  for (int i = 0; i < damage.count;) {
+    if (MergeCost(merged, damage.rects[i]) * kMergeWasteShare <= Area(merged) + Area(damage.rects[i])) {
+      merged = BoundingUnion(merged, damage.rects[i]);
+      damage.rects[i] = damage.rects[--damage.count];
+      i = 0;
+    } else {
+      ++i;
+    }
+  }
+  if (damage.count < kMaxDamageRects) {
+    damage.rects[damage.count++] = merged;
+    return;
+  }
+  int cheapest = 0;
+  for (int i = 1; i < damage.count; ++i) {
+    if (MergeCost(merged, damage.rects[i]) < MergeCost(merged, damage.rects[cheapest])) cheapest = i;
+  }
+  damage.rects[cheapest] = BoundingUnion(damage.rects[cheapest], merged);
+}
+
+Damage DamageOutside(const Damage& damage, const DamageRect& cut) {
+  Damage rest;
+  for (int i = 0; i < damage.count; ++i) AddDamage(rest, BoundOfRemainder(damage.rects[i], cut));
+  return rest;
+}
+
+void AddDamageWithin(Damage& into, const Damage& damage, const DamageRect& clip, int64_t dx, int64_t dy) {
+  for (int i = 0; i < damage.count; ++i) AddDamage(into, Shifted(Intersection(damage.rects[i], clip), dx, dy));
+}
+
+DamageRect DamageBounds(const Damage& damage) {
+  DamageRect bounds;
+  for (int i = 0; i < damage.count; ++i) bounds = BoundingUnion(bounds, damage.rects[i]);
+  return bounds;
 }
 
 void SetDamageTracking(bool on) { tracking = on; }

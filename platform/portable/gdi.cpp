@@ -1,7 +1,8 @@
 // Software GDI: device contexts, bitmaps, brushes, the pen, palettes and block transfers over
 // 32-bit XRGB surfaces. Handles index a slot table and carry a generation, so a stale or forged
-// handle is refused rather than followed. Each surface keeps a bound of what may not be black
-// (its damage), so that clears, copies and what the display is sent stay within what changed;
+// handle is refused rather than followed. Each surface keeps a few rectangles that bound what may
+// not be black (its damage), so that clears, copies and what the display is sent stay within what
+// changed;
 // a window's surface is the presenter's frame image itself where the display allows.
 #include <algorithm>
 #include <cstring>
@@ -51,7 +52,7 @@ struct GdiObject {
   uint32_t* pixels = nullptr;
   size_t mappedPixels = 0;  // size of our own mapping; 0 when the pixels are the window's frame image
   bool onFrame = false;
-  DamageRect damage;
+  Damage damage;
   // Palette.
   std::vector<PALETTEENTRY> entries;
   // Device context.
@@ -258,7 +259,12 @@ Surface SurfaceOf(const GdiObject& bitmap) {
 DamageRect Bounds(const GdiObject& surface) { return DamageRect{0, 0, surface.width, surface.height}; }
 
 // Where the surface may not be black, as far as drawing is to rely on it.
-DamageRect Damaged(const GdiObject& surface) { return DamageTracking() ? surface.damage : Bounds(surface); }
+Damage Damaged(const GdiObject& surface) {
+  if (DamageTracking()) return surface.damage;
+  Damage whole;
+  AddDamage(whole, Bounds(surface));
+  return whole;
+}
 
 uint32_t* PixelAddress(const GdiObject& surface, int64_t x, int64_t y) {
   return surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride) + static_cast<size_t>(x);
@@ -277,6 +283,10 @@ void ShowWindowRect(const GdiObject& dc, const DamageRect& rect) {
   PresenterShowPixels(dc.window, static_cast<int>(rect.left), static_cast<int>(rect.top),
                       static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top),
                       PixelAddress(*surface, rect.left, rect.top), surface->stride);
+}
+
+void ShowWindowRects(const GdiObject& dc, const Damage& rects) {
+  for (int i = 0; i < rects.count; ++i) ShowWindowRect(dc, rects.rects[i]);
 }
 
 // Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
@@ -302,7 +312,7 @@ bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
   }
   surface.width = width;
   surface.height = height;
-  surface.damage = DamageRect{};
+  surface.damage = Damage{};
   return true;
 }
 
@@ -413,10 +423,12 @@ void WindowFrameReleased(HWND window) {
   // The surface moves into memory of its own, keeping its pixels; without memory it is emptied.
   const size_t count = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
   uint32_t* own = MapPixels(count);
-  const DamageRect kept = surface->damage;
-  for (int64_t y = kept.top; own != nullptr && y < kept.bottom; ++y) {
-    std::memcpy(own + static_cast<size_t>(y) * static_cast<size_t>(surface->width) + static_cast<size_t>(kept.left),
-                PixelAddress(*surface, kept.left, y), static_cast<size_t>(kept.right - kept.left) * sizeof(uint32_t));
+  for (int i = 0; own != nullptr && i < surface->damage.count; ++i) {
+    const DamageRect& kept = surface->damage.rects[i];
+    for (int64_t y = kept.top; y < kept.bottom; ++y) {
+      std::memcpy(own + static_cast<size_t>(y) * static_cast<size_t>(surface->width) + static_cast<size_t>(kept.left),
+                  PixelAddress(*surface, kept.left, y), static_cast<size_t>(kept.right - kept.left) * sizeof(uint32_t));
+    }
   }
   surface->pixels = own;
   surface->onFrame = false;
@@ -424,7 +436,7 @@ void WindowFrameReleased(HWND window) {
   surface->stride = surface->width;
   if (own == nullptr) {
     surface->width = surface->height = surface->stride = 0;
-    surface->damage = DamageRect{};
+    surface->damage = Damage{};
   }
 }
 
@@ -643,13 +655,26 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   if (fill->hollow) return 1;
   const uint32_t pixel = ResolveColour(*context, *fill);
   const DamageRect area = Intersection(DamageRect{rect->left, rect->top, rect->right, rect->bottom}, Bounds(*target));
+  if (IsEmpty(area)) return 1;
   // Black changes only what may not be black already.
-  const DamageRect changed = pixel == 0 ? Intersection(area, Damaged(*target)) : area;
-  if (IsEmpty(changed)) return 1;
+  Damage changed;
+  if (pixel == 0) {
+    AddDamageWithin(changed, Damaged(*target), area, 0, 0);
+  } else {
+    AddDamage(changed, area);
+  }
+  if (changed.count == 0) return 1;
   BeforeDrawing(*context, *target);
-  FillSpanRect(SurfaceOf(*target), changed.left, changed.top, changed.right, changed.bottom, pixel);
-  target->damage = pixel == 0 ? BoundOfRemainder(target->damage, area) : BoundingUnion(target->damage, area);
-  ShowWindowRect(*context, changed);
+  for (int i = 0; i < changed.count; ++i) {
+    const DamageRect& part = changed.rects[i];
+    FillSpanRect(SurfaceOf(*target), part.left, part.top, part.right, part.bottom, pixel);
+  }
+  if (pixel == 0) {
+    target->damage = DamageOutside(target->damage, area);
+  } else {
+    AddDamage(target->damage, area);
+  }
+  ShowWindowRects(*context, changed);
   return 1;
 }
 
@@ -664,7 +689,7 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
   const DamageRect box = Intersection(PolygonBox(points, count), Bounds(*target));
   if (IsEmpty(box) || (!filled && !outlined)) return TRUE;
   BeforeDrawing(*context, *target);
-  target->damage = BoundingUnion(target->damage, box);
+  AddDamage(target->damage, box);
   const Surface surface = SurfaceOf(*target);
   try {
     if (filled) FillPolygon(surface, points, count, ResolveColour(*context, *brush), edgeTable);
@@ -693,13 +718,21 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
   h = std::min({h, int64_t{to->height} - dy, int64_t{from->height} - sy});
   if (w <= 0 || h <= 0) return TRUE;
   const DamageRect blit{dx, dy, dx + w, dy + h};
-  const DamageRect arriving = Shifted(Intersection(from->damage, DamageRect{sx, sy, sx + w, sy + h}), dx - sx, dy - sy);
-  const DamageRect changed = DamageTracking() ? BoundingUnion(arriving, Intersection(to->damage, blit)) : blit;
-  if (!IsEmpty(changed)) {
-    BeforeDrawing(*target, *to);
-    CopyPixels(*to, *from, changed, dx - sx, dy - sy);
+  Damage arriving;
+  AddDamageWithin(arriving, from->damage, DamageRect{sx, sy, sx + w, sy + h}, dx - sx, dy - sy);
+  Damage changed = arriving;
+  AddDamageWithin(changed, Damaged(*to), blit, 0, 0);
+  // Within one surface a part copied first could be the source of a later one: one part then.
+  if (to == from && changed.count > 1) {
+    const DamageRect bounds = DamageBounds(changed);
+    changed = Damage{};
+    AddDamage(changed, bounds);
   }
-  to->damage = BoundingUnion(BoundOfRemainder(to->damage, blit), arriving);
-  ShowWindowRect(*target, changed);
+  if (changed.count > 0) BeforeDrawing(*target, *to);
+  for (int i = 0; i < changed.count; ++i) CopyPixels(*to, *from, changed.rects[i], dx - sx, dy - sy);
+  Damage rest = DamageOutside(to->damage, blit);
+  for (int i = 0; i < arriving.count; ++i) AddDamage(rest, arriving.rects[i]);
+  to->damage = rest;
+  ShowWindowRects(*target, changed);
   return TRUE;
 }
