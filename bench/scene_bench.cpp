@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/heavy_object.h"
+#include "bench/scene_objects.h"
 #include "host/host_state.h"
 #include "platform/test_hooks.h"
 #include "platform/win32.h"
@@ -22,14 +22,6 @@
 #include "scene/scene_proc.h"
 
 namespace {
-
-
-std::string SampleObjectText() {
-  std::ifstream in(std::string(CUBRIX_SOURCE_DIR) + "/data/Cube.dat", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A saver window of the given size with its scene created from objectText.
 struct SceneRun {
@@ -104,7 +96,7 @@ void FrameBenchmark(benchmark::State& state, const std::string& objectText) {
   TestHooks::ResetPlatform();
 }
 
-void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText()); }
+void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText(CUBRIX_SOURCE_DIR)); }
 void BM_HeavyFrame(benchmark::State& state) { FrameBenchmark(state, HeavyObjectText()); }
 
 // The least any frame costs: clearing a 32-bit frame and copying it once.
@@ -134,7 +126,7 @@ void BM_ScreenFill(benchmark::State& state) {
 void BM_LoadSample(benchmark::State& state) {
   TestHooks::ResetPlatform();
   const char* path = "/tmp/cubrix_scene_bench_cube.dat";
-  std::ofstream(path, std::ios::binary) << SampleObjectText();
+  std::ofstream(path, std::ios::binary) << SampleObjectText(CUBRIX_SOURCE_DIR);
   for (auto _ : state) {
     Object object{};
     int32_t result = LoadObject(object, path);

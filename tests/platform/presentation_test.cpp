@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/heavy_object.h"
+#include "bench/scene_objects.h"
 #include "host/host_state.h"
 #include "platform/portable/damage.h"
 #include "platform/portable/gdi_internal.h"
@@ -59,13 +59,6 @@ class PresentationTest : public ::testing::Test {
 
 // ---- Scene cycles ----
 
-std::string SampleObjectText() {
-  std::ifstream in(std::string(CUBRIX_SOURCE_DIR) + "/data/Cube.dat", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 struct Cycle {
   std::vector<uint64_t> frames;  // window and back buffer, after each tick
   size_t emptyFrames = 0;        // ticks after which the window showed nothing
@@ -104,8 +97,8 @@ TEST_F(PresentationTest, EveryFrameOfTheCycleIsTheSameWithAndWithoutDamageBounds
     int height;
   };
   // The preview pane's size clips the grid on every side; the heavy object overlaps itself.
-  const Case cases[] = {{"sample", SampleObjectText(), 640, 480},
-                        {"sample in a preview pane", SampleObjectText(), 565, 317},
+  const Case cases[] = {{"sample", SampleObjectText(CUBRIX_SOURCE_DIR), 640, 480},
+                        {"sample in a preview pane", SampleObjectText(CUBRIX_SOURCE_DIR), 565, 317},
                         {"heavy object", HeavyObjectText(), 640, 480}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

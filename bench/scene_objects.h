@@ -1,9 +1,19 @@
-// The heavy object of the benchmarks and of the presentation tests: 180 faces of 20 vertices a frame.
+// The objects of the scene benchmarks and the presentation tests: the sample, and a heavy object
+// of 180 faces of 20 vertices a frame.
 #pragma once
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <string>
+
+// The sample object file of the source tree, as text.
+inline std::string SampleObjectText(const std::string& sourceFolder) {
+  std::ifstream in(sourceFolder + "/data/Cube.dat", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // 20 faces of 20 vertices: discs of radius 55 file units fanned about the vertical axis, 9 degrees
 // apart, so that seen from any side together they cover about as much as when seen face-on.
