@@ -25,19 +25,24 @@ namespace {
 
 constexpr int kCycleLength = 359;
 
-uint64_t Hash(const TestHooks::Pixels& pixels, uint64_t hash = 14695981039346656037ull) {
+// FNV-1a over a surface's size and pixels, read in place; counts the pixels that are not black.
+uint64_t HashSurface(HDC dc, uint64_t hash, size_t* nonBlack) {
+  Surface surface{};
+  if (!DcSurface(dc, &surface)) return hash;
   auto mix = [&hash](uint64_t value) { hash = (hash ^ value) * 1099511628211ull; };
-  mix(static_cast<uint64_t>(pixels.width));
-  mix(static_cast<uint64_t>(pixels.height));
-  for (uint32_t pixel : pixels.data) mix(pixel);
+  mix(static_cast<uint64_t>(surface.width));
+  mix(static_cast<uint64_t>(surface.height));
+  for (int y = 0; y < surface.height; ++y) {
+    const uint32_t* row = surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride);
+    for (int x = 0; x < surface.width; ++x) {
+      mix(row[x]);
+      *nonBlack += row[x] != 0;
+    }
+  }
   return hash;
 }
 
-size_t NonBlack(const TestHooks::Pixels& pixels) {
-  size_t count = 0;
-  for (uint32_t pixel : pixels.data) count += pixel != 0;
-  return count;
-}
+constexpr uint64_t kHashStart = 14695981039346656037ull;
 
 HWND MakeWindow(WNDPROC procedure, const char* className, int width, int height) {
   WNDCLASSA windowClass{};
@@ -78,9 +83,10 @@ Cycle RunCycle(const std::string& objectText, bool tracking, int width, int heig
   HWND window = MakeWindow(SceneProc, "PresentationScene", width, height);
   for (int tick = 0; window != nullptr && tick < kCycleLength; ++tick) {
     SendMessageA(window, WM_TIMER, 1, 0);
-    const TestHooks::Pixels shown = TestHooks::WindowPixels(window);
-    cycle.emptyFrames += NonBlack(shown) == 0;
-    cycle.frames.push_back(Hash(TestHooks::DcPixels(scene.backDC), Hash(shown)));
+    size_t shown = 0, drawn = 0;
+    const uint64_t hash = HashSurface(GetDC(window), kHashStart, &shown);
+    cycle.frames.push_back(HashSurface(scene.backDC, hash, &drawn));
+    cycle.emptyFrames += shown == 0;
   }
   if (window != nullptr) DestroyWindow(window);
   TestHooks::ResetPlatform();
@@ -150,8 +156,8 @@ struct Random {
 };
 
 Extent SizeOf(HDC dc) {
-  const TestHooks::Pixels pixels = TestHooks::DcPixels(dc);
-  return Extent{pixels.width, pixels.height};
+  Surface surface{};
+  return DcSurface(dc, &surface) ? Extent{surface.width, surface.height} : Extent{0, 0};
 }
 
 // A rectangle about the surface: often all of it, or a band across it, else anywhere near it.
@@ -208,13 +214,9 @@ std::vector<uint64_t> RunSequence(unsigned seed, bool tracking, size_t* drawnSte
     } else {
       RandomBlit(random, world, dc, size);
     }
-    uint64_t hash = 0;
+    uint64_t hash = kHashStart;
     size_t drawn = 0;
-    for (HDC each : world.dcs) {
-      const TestHooks::Pixels pixels = TestHooks::DcPixels(each);
-      hash = Hash(pixels, hash);
-      drawn += NonBlack(pixels);
-    }
+    for (HDC each : world.dcs) hash = HashSurface(each, hash, &drawn);
     *drawnSteps += drawn > 0;
     hashes.push_back(hash);
   }
