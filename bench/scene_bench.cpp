@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scene_objects.h"
 #include "host/host_state.h"
 #include "platform/test_hooks.h"
 #include "platform/win32.h"
@@ -21,36 +22,6 @@
 #include "scene/scene_proc.h"
 
 namespace {
-
-constexpr double kTurn = 6.283185307179586;
-
-std::string SampleObjectText() {
-  std::ifstream in(std::string(CUBRIX_SOURCE_DIR) + "/data/Cube.dat", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// 20 faces of 20 vertices: discs of radius 55 file units fanned about the vertical axis, 9 degrees
-// apart, so that seen from any side together they cover about as much as when seen face-on.
-// At the Instances' distance one disc covers about 3% of a 1920x1080 screen, and the 180 discs of
-// a frame about six screens. Whole file units, triples side by side: each line stays within the
-// 254 characters that are read as one line.
-std::string HeavyObjectText() {
-  std::ostringstream text;
-  for (int face = 0; face < 20; ++face) {
-    double plane = face * kTurn / 40;
-    text << "[" << (face % 6) * 51 << "," << (face / 6) * 51 << "," << 255 - (face % 5) * 51 << "]";
-    for (int corner = 0; corner < 20; ++corner) {
-      double around = corner * kTurn / 20;
-      double radial = 55 * std::cos(around);
-      text << "(" << static_cast<int>(radial * std::cos(plane)) << "," << static_cast<int>(55 * std::sin(around))
-           << "," << static_cast<int>(radial * std::sin(plane)) << ")";
-    }
-    text << "\n";
-  }
-  return text.str();
-}
 
 // A saver window of the given size with its scene created from objectText.
 struct SceneRun {
@@ -125,7 +96,7 @@ void FrameBenchmark(benchmark::State& state, const std::string& objectText) {
   TestHooks::ResetPlatform();
 }
 
-void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText()); }
+void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText(CUBRIX_SOURCE_DIR)); }
 void BM_HeavyFrame(benchmark::State& state) { FrameBenchmark(state, HeavyObjectText()); }
 
 // The least any frame costs: clearing a 32-bit frame and copying it once.
@@ -155,7 +126,7 @@ void BM_ScreenFill(benchmark::State& state) {
 void BM_LoadSample(benchmark::State& state) {
   TestHooks::ResetPlatform();
   const char* path = "/tmp/cubrix_scene_bench_cube.dat";
-  std::ofstream(path, std::ios::binary) << SampleObjectText();
+  std::ofstream(path, std::ios::binary) << SampleObjectText(CUBRIX_SOURCE_DIR);
   for (auto _ : state) {
     Object object{};
     int32_t result = LoadObject(object, path);

@@ -1,13 +1,18 @@
 // Software GDI: device contexts, bitmaps, brushes, the pen, palettes and block transfers over
 // 32-bit XRGB surfaces. Handles index a slot table and carry a generation, so a stale or forged
-// handle is refused rather than followed.
+// handle is refused rather than followed. Each surface keeps a few rectangles that bound what may
+// not be black (its damage), so that clears, copies and what the display is sent stay within what
+// changed;
+// a window's surface is the presenter's frame image itself where the display allows.
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "platform/portable/damage.h"
 #include "platform/portable/gdi_internal.h"
 #include "platform/portable/hooks_internal.h"
+#include "platform/portable/pixel_memory.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
@@ -40,10 +45,14 @@ struct GdiObject {
   bool hollow = false;
   HPALETTE resolvedPalette = nullptr;
   uint32_t resolvedPixel = 0;
-  // Bitmap and window surface.
+  // Bitmap and window surface: rows of stride pixels, zero (black) everywhere outside damage.
   int width = 0;
   int height = 0;
-  std::vector<uint32_t> pixels;
+  int stride = 0;
+  uint32_t* pixels = nullptr;
+  size_t mappedPixels = 0;  // size of our own mapping; 0 when the pixels are the window's frame image
+  bool onFrame = false;
+  Damage damage;
   // Palette.
   std::vector<PALETTEENTRY> entries;
   // Device context.
@@ -137,8 +146,16 @@ void Account(GdiObject& object) {
   CountHandle(AccountOf(object.kind), +1);
 }
 
+void ReleasePixels(GdiObject& surface) {
+  if (surface.mappedPixels != 0) UnmapPixels(surface.pixels, surface.mappedPixels);
+  surface.pixels = nullptr;
+  surface.mappedPixels = 0;
+  surface.onFrame = false;
+}
+
 void FreeObject(GdiObject& object) {
   if (object.counted) CountHandle(AccountOf(object.kind), -1);
+  ReleasePixels(object);
   const uint32_t generation = object.generation + 1;
   object = GdiObject();
   object.generation = generation == 0 ? 1 : generation;
@@ -184,8 +201,13 @@ void EnsureStock() {
   }
   pen->stock = bitmap->stock = palette->stock = true;
   pen->colour = RGB(0, 0, 0);
-  bitmap->width = bitmap->height = 1;
-  bitmap->pixels.assign(1, 0);
+  bitmap->pixels = MapPixels(1);
+  if (bitmap->pixels == nullptr) {
+    stock = StockObjects();
+    return;
+  }
+  bitmap->mappedPixels = 1;
+  bitmap->width = bitmap->height = bitmap->stride = 1;
   palette->entries.assign(std::begin(kDefaultPalette), std::end(kDefaultPalette));
 }
 
@@ -230,38 +252,86 @@ uint32_t ResolveColour(const GdiObject& dc, GdiObject& paint) {
 
 // ---- Surfaces ----
 
-Surface SurfaceOf(GdiObject& bitmap) {
-  return Surface{bitmap.pixels.data(), bitmap.width, bitmap.height, bitmap.width};
+Surface SurfaceOf(const GdiObject& bitmap) {
+  return Surface{bitmap.pixels, bitmap.width, bitmap.height, bitmap.stride};
 }
 
-// Shows a clipped rectangle of a window's surface on the display, when one is open.
-void ShowWindowRect(const GdiObject& dc, int64_t left, int64_t top, int64_t right, int64_t bottom) {
-  if (dc.window == nullptr) return;
+DamageRect Bounds(const GdiObject& surface) { return DamageRect{0, 0, surface.width, surface.height}; }
+
+// Where the surface may not be black, as far as drawing is to rely on it.
+Damage Damaged(const GdiObject& surface) {
+  if (DamageTracking()) return surface.damage;
+  Damage whole;
+  AddDamage(whole, Bounds(surface));
+  return whole;
+}
+
+uint32_t* PixelAddress(const GdiObject& surface, int64_t x, int64_t y) {
+  return surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride) + static_cast<size_t>(x);
+}
+
+// A window surface that is the frame image may still be being read by the display server.
+void BeforeDrawing(const GdiObject& dc, const GdiObject& surface) {
+  if (surface.onFrame) PresenterAwaitFrameRead(dc.window);
+}
+
+// Shows a rectangle (within the surface) of a window's surface on the display, when one is open.
+void ShowWindowRect(const GdiObject& dc, const DamageRect& rect) {
+  if (dc.window == nullptr || IsEmpty(rect)) return;
   const GdiObject* surface = Lookup(dc.bitmap, Kind::Bitmap);
   if (surface == nullptr) return;
-  left = std::max<int64_t>(left, 0);
-  top = std::max<int64_t>(top, 0);
-  right = std::min<int64_t>(right, surface->width);
-  bottom = std::min<int64_t>(bottom, surface->height);
-  if (left >= right || top >= bottom) return;
-  const uint32_t* origin = surface->pixels.data() + top * surface->width + left;
-  PresenterShowPixels(dc.window, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
-                      static_cast<int>(bottom - top), origin, surface->width);
+  PresenterShowPixels(dc.window, static_cast<int>(rect.left), static_cast<int>(rect.top),
+                      static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top),
+                      PixelAddress(*surface, rect.left, rect.top), surface->stride);
 }
 
-// Gives a bitmap or window surface its size; refused beyond the largest size we allow.
-bool SizeSurface(GdiObject& surface, int width, int height) {
-  if (surface.width == width && surface.height == height && !surface.pixels.empty()) return true;
+void ShowWindowRects(const GdiObject& dc, const Damage& rects) {
+  for (int i = 0; i < rects.count; ++i) ShowWindowRect(dc, rects.rects[i]);
+}
+
+// Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
+// A window's surface is its frame image when the presenter has one of the same size and layout.
+bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
+  if (surface.width == width && surface.height == height && surface.pixels != nullptr) return true;
   if (width > kMaxBitmapSide || height > kMaxBitmapSide || int64_t{width} * height > kMaxBitmapPixels) return false;
-  try {
-    std::vector<uint32_t> pixels(static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1)), 0);
-    surface.pixels.swap(pixels);
-  } catch (const std::bad_alloc&) {
-    return false;
+  uint32_t* frame = nullptr;
+  int frameStride = 0;
+  if (window != nullptr && width > 0 && height > 0 && PresenterWindowFrame(window, width, height, &frame, &frameStride)) {
+    ReleasePixels(surface);
+    surface.pixels = frame;
+    surface.stride = frameStride;
+    surface.onFrame = true;
+  } else {
+    const size_t count = static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1));
+    uint32_t* pixels = MapPixels(count);
+    if (pixels == nullptr) return false;
+    ReleasePixels(surface);
+    surface.pixels = pixels;
+    surface.mappedPixels = count;
+    surface.stride = std::max(width, 1);
   }
   surface.width = width;
   surface.height = height;
+  surface.damage = Damage{};
   return true;
+}
+
+// Copies the rectangle of `to` from where it lies in `from`, (shiftX, shiftY) away.
+void CopyPixels(const GdiObject& to, const GdiObject& from, const DamageRect& rect, int64_t shiftX, int64_t shiftY) {
+  const int64_t w = rect.right - rect.left, h = rect.bottom - rect.top;
+  const int64_t sx = rect.left - shiftX, sy = rect.top - shiftY;
+  const size_t rowBytes = static_cast<size_t>(w) * sizeof(uint32_t);
+  if (w == to.stride && w == from.stride) {
+    // Whole rows on both sides: one block (memmove, as the two may be the same surface).
+    std::memmove(PixelAddress(to, rect.left, rect.top), PixelAddress(from, sx, sy), rowBytes * static_cast<size_t>(h));
+    return;
+  }
+  // Rows run bottom-up when copying downwards within one surface, so none is overwritten first.
+  const bool upward = to.pixels == from.pixels && rect.top > sy;
+  for (int64_t i = 0; i < h; ++i) {
+    const int64_t row = upward ? h - 1 - i : i;
+    std::memmove(PixelAddress(to, rect.left, rect.top + row), PixelAddress(from, sx, sy + row), rowBytes);
+  }
 }
 
 // Drops a context's selections and frees it together with its window surface, if any.
@@ -298,7 +368,7 @@ HDC NewWindowDc(HWND window, int width, int height) {
   GdiObject* surface = Lookup(surfaceHandle);
   if (surface == nullptr) return nullptr;
   surface->windowSurface = true;
-  if (!SizeSurface(*surface, width, height)) {
+  if (!SizeSurface(*surface, window, width, height)) {
     FreeObject(*surface);
     return nullptr;
   }
@@ -343,6 +413,31 @@ void ResetGdi() {
     }
   }
   edgeTable = EdgeTable();
+}
+
+void WindowFrameReleased(HWND window) {
+  HDC* slot = WindowDCSlot(window);
+  GdiObject* dc = slot != nullptr ? Lookup(*slot, Kind::Dc) : nullptr;
+  GdiObject* surface = dc != nullptr ? Lookup(dc->bitmap, Kind::Bitmap) : nullptr;
+  if (surface == nullptr || !surface->onFrame) return;
+  // The surface moves into memory of its own, keeping its pixels; without memory it is emptied.
+  const size_t count = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
+  uint32_t* own = MapPixels(count);
+  for (int i = 0; own != nullptr && i < surface->damage.count; ++i) {
+    const DamageRect& kept = surface->damage.rects[i];
+    for (int64_t y = kept.top; y < kept.bottom; ++y) {
+      std::memcpy(own + static_cast<size_t>(y) * static_cast<size_t>(surface->width) + static_cast<size_t>(kept.left),
+                  PixelAddress(*surface, kept.left, y), static_cast<size_t>(kept.right - kept.left) * sizeof(uint32_t));
+    }
+  }
+  surface->pixels = own;
+  surface->onFrame = false;
+  surface->mappedPixels = own != nullptr ? count : 0;
+  surface->stride = surface->width;
+  if (own == nullptr) {
+    surface->width = surface->height = surface->stride = 0;
+    surface->damage = Damage{};
+  }
 }
 
 bool DcSurface(HDC dc, Surface* surface) {
@@ -391,7 +486,7 @@ HDC GetDC(HWND window) {
     return *slot;
   }
   GdiObject* surface = Lookup(dc->bitmap, Kind::Bitmap);
-  return surface != nullptr && SizeSurface(*surface, width, height) ? *slot : nullptr;
+  return surface != nullptr && SizeSurface(*surface, window, width, height) ? *slot : nullptr;
 }
 
 int ReleaseDC(HWND window, HDC dc) {
@@ -426,7 +521,7 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   void* handle = NewObject(Kind::Bitmap);
   GdiObject* bitmap = Lookup(handle);
   if (bitmap == nullptr) return nullptr;
-  if (!SizeSurface(*bitmap, width, height)) {
+  if (!SizeSurface(*bitmap, nullptr, width, height)) {
     FreeObject(*bitmap);
     return nullptr;
   }
@@ -532,71 +627,113 @@ UINT RealizePalette(HDC dc) { return Lookup(dc, Kind::Dc) != nullptr ? 0 : kGdiE
 
 // ---- Drawing ----
 
+namespace {
+
+GdiObject* SurfaceOfDc(const GdiObject* dc) { return dc != nullptr ? Lookup(dc->bitmap, Kind::Bitmap) : nullptr; }
+
+// The pixels a polygon can touch, fill and outline alike: the box of its points.
+DamageRect PolygonBox(const POINT* points, int count) {
+  DamageRect box{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (int i = 1; i < count; ++i) {
+    box.left = std::min<int64_t>(box.left, points[i].x);
+    box.right = std::max<int64_t>(box.right, points[i].x);
+    box.top = std::min<int64_t>(box.top, points[i].y);
+    box.bottom = std::max<int64_t>(box.bottom, points[i].y);
+  }
+  ++box.right;
+  ++box.bottom;
+  return box;
+}
+
+}  // namespace
+
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   GdiObject* context = Lookup(dc, Kind::Dc);
   GdiObject* fill = Lookup(brush, Kind::Brush);
-  Surface surface;
-  if (context == nullptr || fill == nullptr || rect == nullptr || !DcSurface(dc, &surface)) return 0;
+  GdiObject* target = SurfaceOfDc(context);
+  if (context == nullptr || fill == nullptr || rect == nullptr || target == nullptr) return 0;
   if (fill->hollow) return 1;
-  FillSpanRect(surface, rect->left, rect->top, rect->right, rect->bottom, ResolveColour(*context, *fill));
-  ShowWindowRect(*context, rect->left, rect->top, rect->right, rect->bottom);
+  const uint32_t pixel = ResolveColour(*context, *fill);
+  const DamageRect area = Intersection(DamageRect{rect->left, rect->top, rect->right, rect->bottom}, Bounds(*target));
+  if (IsEmpty(area)) return 1;
+  // Black changes only what may not be black already.
+  Damage changed;
+  if (pixel == 0) {
+    AddDamageWithin(changed, Damaged(*target), area, 0, 0);
+  } else {
+    AddDamage(changed, area);
+  }
+  if (changed.count == 0) return 1;
+  BeforeDrawing(*context, *target);
+  for (int i = 0; i < changed.count; ++i) {
+    const DamageRect& part = changed.rects[i];
+    FillSpanRect(SurfaceOf(*target), part.left, part.top, part.right, part.bottom, pixel);
+  }
+  if (pixel == 0) {
+    target->damage = DamageOutside(target->damage, area);
+  } else {
+    AddDamage(target->damage, area);
+  }
+  ShowWindowRects(*context, changed);
   return 1;
 }
 
 BOOL Polygon(HDC dc, const POINT* points, int count) {
   GdiObject* context = Lookup(dc, Kind::Dc);
-  Surface surface;
-  if (context == nullptr || points == nullptr || count < 2 || !DcSurface(dc, &surface)) return FALSE;
+  GdiObject* target = SurfaceOfDc(context);
+  if (context == nullptr || points == nullptr || count < 2 || target == nullptr) return FALSE;
   GdiObject* brush = Lookup(context->brush, Kind::Brush);
   GdiObject* pen = Lookup(context->pen, Kind::Pen);
+  const bool filled = brush != nullptr && !brush->hollow;
+  const bool outlined = pen != nullptr && !pen->hollow;
+  const DamageRect box = Intersection(PolygonBox(points, count), Bounds(*target));
+  if (IsEmpty(box) || (!filled && !outlined)) return TRUE;
+  BeforeDrawing(*context, *target);
+  AddDamage(target->damage, box);
+  const Surface surface = SurfaceOf(*target);
   try {
-    if (brush != nullptr && !brush->hollow) {
-      FillPolygon(surface, points, count, ResolveColour(*context, *brush), edgeTable);
-    }
+    if (filled) FillPolygon(surface, points, count, ResolveColour(*context, *brush), edgeTable);
   } catch (const std::bad_alloc&) {
     return FALSE;
   }
-  if (pen != nullptr && !pen->hollow) DrawOutline(surface, points, count, ResolveColour(*context, *pen));
-  if (context->window != nullptr) {
-    int64_t left = points[0].x, top = points[0].y, right = points[0].x, bottom = points[0].y;
-    for (int i = 1; i < count; ++i) {
-      left = std::min<int64_t>(left, points[i].x);
-      right = std::max<int64_t>(right, points[i].x);
-      top = std::min<int64_t>(top, points[i].y);
-      bottom = std::max<int64_t>(bottom, points[i].y);
-    }
-    ShowWindowRect(*context, left, top, right + 1, bottom + 1);
-  }
+  if (outlined) DrawOutline(surface, points, count, ResolveColour(*context, *pen));
+  ShowWindowRect(*context, box);
   return TRUE;
 }
 
+// Copies only where the source or the destination may hold something other than black: elsewhere
+// black would be copied onto black.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
   GdiObject* target = Lookup(dest, Kind::Dc);
-  Surface to, from;
-  if (target == nullptr || rop != SRCCOPY || !DcSurface(dest, &to) || !DcSurface(source, &from)) return FALSE;
+  GdiObject* to = SurfaceOfDc(target);
+  GdiObject* from = SurfaceOfDc(Lookup(source, Kind::Dc));
+  if (target == nullptr || rop != SRCCOPY || to == nullptr || from == nullptr) return FALSE;
   int64_t w = width, h = height, dx = x, dy = y, sx = sourceX, sy = sourceY;
   // Clip to both surfaces, keeping source and destination in step.
   const int64_t shiftX = std::max({int64_t{0}, -dx, -sx});
   const int64_t shiftY = std::max({int64_t{0}, -dy, -sy});
   dx += shiftX, sx += shiftX, w -= shiftX;
   dy += shiftY, sy += shiftY, h -= shiftY;
-  w = std::min({w, to.width - dx, from.width - sx});
-  h = std::min({h, to.height - dy, from.height - sy});
+  w = std::min({w, int64_t{to->width} - dx, int64_t{from->width} - sx});
+  h = std::min({h, int64_t{to->height} - dy, int64_t{from->height} - sy});
   if (w <= 0 || h <= 0) return TRUE;
-  const size_t rowBytes = static_cast<size_t>(w) * sizeof(uint32_t);
-  if (w == to.stride && w == from.stride) {
-    // Whole rows on both sides: one block (memmove, as the two may be the same surface).
-    std::memmove(to.pixels + dy * to.stride, from.pixels + sy * from.stride, rowBytes * static_cast<size_t>(h));
-    ShowWindowRect(*target, dx, dy, dx + w, dy + h);
-    return TRUE;
+  const DamageRect blit{dx, dy, dx + w, dy + h};
+  Damage arriving;
+  AddDamageWithin(arriving, from->damage, DamageRect{sx, sy, sx + w, sy + h}, dx - sx, dy - sy);
+  Damage changed = arriving;
+  AddDamageWithin(changed, Damaged(*to), blit, 0, 0);
+  // Within one surface a part copied first could be the source of a later one: one part then.
+  if (to == from && changed.count > 1) {
+    const DamageRect bounds = DamageBounds(changed);
+    changed = Damage{};
+    AddDamage(changed, bounds);
   }
-  // Rows run bottom-up when copying downwards within one surface, so none is overwritten first.
-  const bool upward = to.pixels == from.pixels && dy > sy;
-  for (int64_t i = 0; i < h; ++i) {
-    const int64_t row = upward ? h - 1 - i : i;
-    std::memmove(to.pixels + (dy + row) * to.stride + dx, from.pixels + (sy + row) * from.stride + sx, rowBytes);
-  }
-  ShowWindowRect(*target, dx, dy, dx + w, dy + h);
+  if (changed.count > 0) BeforeDrawing(*target, *to);
+  for (int i = 0; i < changed.count; ++i) CopyPixels(*to, *from, changed.rects[i], dx - sx, dy - sy);
+  Damage rest = DamageOutside(to->damage, blit);
+  for (int i = 0; i < arriving.count; ++i) AddDamage(rest, arriving.rects[i]);
+  to->damage = rest;
+  ShowWindowRects(*target, changed);
   return TRUE;
 }
 

@@ -1,4 +1,4 @@
-// What the GDI test hooks read of the software GDI's state.
+// What the GDI test hooks and the presenter ask of the software GDI.
 #pragma once
 
 #include <cstdint>
@@ -14,3 +14,7 @@ HGDIOBJ DcSelectedBitmap(HDC dc);
 HGDIOBJ DcSelectedBrush(HDC dc);
 HGDIOBJ DcSelectedPen(HDC dc);
 HPALETTE DcSelectedPalette(HDC dc);
+
+// The presenter lets go of a window's frame image: a surface drawn in it keeps its pixels in
+// memory of its own from now on.
+void WindowFrameReleased(HWND window);

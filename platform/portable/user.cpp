@@ -77,6 +77,10 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return msg;
 }
 
+// A paint or timer message only to be matched: the time and pointer position are taken once
+// it is handed out, as the position costs the display a round trip.
+MSG Unstamped(HWND window, UINT message) { return MSG{window, message, 0, 0, 0, {0, 0}}; }
+
 bool Matches(const MSG& msg, HWND window, UINT first, UINT last) {
   if (window != nullptr && msg.hwnd != window) return false;
   if (first == 0 && last == 0) return true;
@@ -109,9 +113,10 @@ bool TakePosted(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
 
 bool TakePaint(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
   for (auto& [handle, record] : windows) {
-    MSG paint = MakeMessage(reinterpret_cast<HWND>(handle), WM_PAINT, 0, 0);
-    if (!record.paintPending || !Matches(paint, window, first, last)) continue;
-    *msg = paint;
+    if (!record.paintPending || !Matches(Unstamped(reinterpret_cast<HWND>(handle), WM_PAINT), window, first, last)) {
+      continue;
+    }
+    *msg = MakeMessage(reinterpret_cast<HWND>(handle), WM_PAINT, 0, 0);
     if (remove) record.paintPending = false;
     return true;
   }
@@ -123,9 +128,8 @@ bool TakePaint(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
 bool TakeTimer(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
   uint64_t now = ClockNow();
   for (Timer& timer : timers) {
-    MSG tick = MakeMessage(timer.window, WM_TIMER, timer.id, 0);
-    if (timer.due > now || !Matches(tick, window, first, last)) continue;
-    *msg = tick;
+    if (timer.due > now || !Matches(Unstamped(timer.window, WM_TIMER), window, first, last)) continue;
+    *msg = MakeMessage(timer.window, WM_TIMER, timer.id, 0);
     if (remove) timer.due = now + timer.elapse;
     return true;
   }

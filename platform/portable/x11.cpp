@@ -1,6 +1,8 @@
 // The display presenter: an X window for each of our windows, frames sent through MIT shared
 // memory where the server offers it (plain XPutImage otherwise), and input events turned into
 // window messages. Without DISPLAY every entry reports "no display" and windows live in memory.
+// A window's frame image is normally the GDI's surface of the window itself, so showing a frame
+// copies nothing; the server's completion event says when a shared image may be drawn again.
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -15,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/portable/gdi_internal.h"
+#include "platform/portable/pixel_memory.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
 #include "platform/portable/window_table.h"
@@ -52,6 +56,8 @@ struct Frame {
   XShmSegmentInfo shm{};
   bool shared = false;
   bool direct = false;  // pixels in the image have our 0x00RRGGBB layout
+  size_t plainPixels = 0;  // the mapping behind a plain image's data
+  int unread = 0;  // shared puts whose completion the server has yet to report
 };
 
 struct NativeWindow {
@@ -72,6 +78,7 @@ int screen = 0;
 Window root = 0;
 bool serverOffersSharedMemory = false;
 bool sharedMemory = false;
+int completionType = -1;  // the event that reports a shared put as done
 Cursor blankCursor = 0;
 int lastErrorCode = 0;
 // Each window stays at one address for its whole life: the server's image keeps a pointer to the
@@ -144,14 +151,18 @@ bool TextMatches(Display* connection, Window xid, Atom property, const char* wan
 
 // ---- Frames ----
 
-void ReleaseFrame(Frame& frame) {
+void ReleaseFrame(NativeWindow& native) {
+  Frame& frame = native.frame;
   if (frame.image == nullptr) return;
+  WindowFrameReleased(native.window);
   if (frame.shared) {
     XShmDetach(display, &frame.shm);
     XSync(display, False);
     shmdt(frame.shm.shmaddr);
-    frame.image->data = nullptr;
+  } else {
+    UnmapPixels(reinterpret_cast<uint32_t*>(frame.image->data), frame.plainPixels);
   }
+  frame.image->data = nullptr;
   XDestroyImage(frame.image);
   frame = Frame();
 }
@@ -196,7 +207,9 @@ bool CreatePlainFrame(Frame& frame, int width, int height) {
   frame.image = XCreateImage(display, visual, depth, ZPixmap, 0, nullptr, static_cast<unsigned>(width),
                              static_cast<unsigned>(height), 32, 0);
   if (frame.image == nullptr) return false;
-  frame.image->data = static_cast<char*>(calloc(static_cast<size_t>(frame.image->bytes_per_line), static_cast<size_t>(height)));
+  // Rows are padded to 32 bits, so the image is a whole number of 32-bit units.
+  frame.plainPixels = static_cast<size_t>(frame.image->bytes_per_line) / sizeof(uint32_t) * static_cast<size_t>(height);
+  frame.image->data = reinterpret_cast<char*>(MapPixels(frame.plainPixels));
   if (frame.image->data == nullptr) {
     XDestroyImage(frame.image);
     frame.image = nullptr;
@@ -220,14 +233,19 @@ bool EnsureFrame(NativeWindow& native) {
   return true;
 }
 
+char* FramePixelAddress(const Frame& frame, int x, int y) {
+  return frame.image->data + static_cast<size_t>(y) * static_cast<size_t>(frame.image->bytes_per_line) +
+         static_cast<size_t>(x) * sizeof(uint32_t);
+}
+
 void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
   XImage* image = frame.image;
+  // The window's surface is the image itself: nothing to copy.
+  if (frame.direct && reinterpret_cast<const char*>(pixels) == FramePixelAddress(frame, x, y)) return;
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
     if (frame.direct) {
-      char* to = image->data + static_cast<size_t>(y + row) * static_cast<size_t>(image->bytes_per_line) +
-                 static_cast<size_t>(x) * sizeof(uint32_t);
-      memcpy(to, from, static_cast<size_t>(width) * sizeof(uint32_t));
+      memcpy(FramePixelAddress(frame, x, y + row), from, static_cast<size_t>(width) * sizeof(uint32_t));
     } else {
       for (int column = 0; column < width; ++column) XPutPixel(image, x + column, y + row, from[column]);
     }
@@ -236,10 +254,12 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
 
 void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
   if (native.frame.shared) {
+    // The server must have read the segment before it is drawn into again: its completion event
+    // says so, and PresenterAwaitFrameRead waits for it.
     XShmPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), False);
-    // The server must have read the segment before the next frame is copied into it.
-    XSync(display, False);
+                 static_cast<unsigned>(height), True);
+    ++native.frame.unread;
+    XFlush(display);
   } else {
     XPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
@@ -250,7 +270,7 @@ void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
 // ---- Windows ----
 
 void DestroyNative(NativeWindow& native) {
-  ReleaseFrame(native.frame);
+  ReleaseFrame(native);
   if (native.gc != nullptr) XFreeGC(display, native.gc);
   native.gc = nullptr;
   if (native.xid != 0) XDestroyWindow(display, native.xid);
@@ -311,7 +331,7 @@ void OnFocusOut(const NativeWindow& native, const XFocusChangeEvent& focus) {
 void OnDestroyed(Window xid) {
   NativeWindow* native = FindByXid(xid);
   if (native != nullptr) {
-    ReleaseFrame(native->frame);
+    ReleaseFrame(*native);
     native->xid = 0;
     DestroyWindow(native->window);
     return;
@@ -325,10 +345,21 @@ bool IsInput(const XEvent& event) {
   return event.type == MotionNotify || event.type == KeyPress || event.type == ButtonPress;
 }
 
+Bool IsCompletionFor(Display*, XEvent* event, XPointer window) {
+  const bool done = event->type == completionType &&
+                    reinterpret_cast<XShmCompletionEvent*>(event)->drawable == *reinterpret_cast<Window*>(window);
+  return done ? True : False;
+}
+
 bool HandleEvent(XEvent& event) {
   if (event.type == DestroyNotify) {
     OnDestroyed(event.xdestroywindow.window);
     return true;
+  }
+  if (event.type == completionType) {
+    NativeWindow* native = FindByXid(reinterpret_cast<XShmCompletionEvent&>(event).drawable);
+    if (native != nullptr && native->frame.unread > 0) --native->frame.unread;
+    return false;
   }
   NativeWindow* native = FindByXid(event.xany.window);
   if (native == nullptr) return false;
@@ -390,6 +421,7 @@ bool PresenterOpen() {
   root = RootWindow(display, screen);
   serverOffersSharedMemory = XShmQueryExtension(display) == True;
   sharedMemory = serverOffersSharedMemory;
+  completionType = serverOffersSharedMemory ? XShmGetEventBase(display) + ShmCompletion : -1;
   char empty = 0;
   Pixmap blank = XCreateBitmapFromData(display, root, &empty, 1, 1);
   XColor black{};
@@ -516,6 +548,39 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
   if (width <= 0 || height <= 0) return;
   CopyIntoFrame(native->frame, x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
+}
+
+bool PresenterWindowFrame(HWND window, int width, int height, uint32_t** pixels, int* stride) {
+  if (display == nullptr) return false;
+  NativeWindow* native = FindByHandle(window);
+  if (native == nullptr || native->xid == 0 || native->dialog || native->width != width || native->height != height ||
+      !EnsureFrame(*native) || !native->frame.direct) {
+    return false;
+  }
+  *pixels = reinterpret_cast<uint32_t*>(native->frame.image->data);
+  *stride = native->frame.image->bytes_per_line / static_cast<int>(sizeof(uint32_t));
+  return true;
+}
+
+void PresenterAwaitFrameRead(HWND window) {
+  NativeWindow* native = FindByHandle(window);
+  if (display == nullptr || native == nullptr || native->frame.unread == 0) return;
+  if (native->xid == 0) {
+    native->frame.unread = 0;  // a window that is gone reports nothing more
+    return;
+  }
+  XEvent event;
+  // A frame ago the event was mostly in already; taking it needs no round trip.
+  while (native->frame.unread > 0 && XCheckIfEvent(display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native->xid))) {
+    --native->frame.unread;
+  }
+  if (native->frame.unread == 0) return;
+  // Once the server answers, it has handled every put before; a put it refused (the window gone)
+  // reports no completion, so none is waited for beyond this.
+  XSync(display, False);
+  while (XCheckIfEvent(display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native->xid))) {
+  }
+  native->frame.unread = 0;
 }
 
 // ---- Pointer ----

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
+#include "platform/portable/gdi_internal.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/x11_internal.h"
 #include "platform/test_hooks.h"
@@ -178,6 +179,42 @@ TEST_F(X11Test, AFrameBlittedToAWindowIsWhatTheServerHolds) {
     }
     const TestHooks::Pixels surface = TestHooks::WindowPixels(window);
     EXPECT_EQ(ServerPixels(window, 96, 64), surface.data);
+    DestroyWindow(window);
+  }
+}
+
+// The saver's frames: a clear, a square that moves (and on some frames is not there), one blit of
+// the whole client area. Only what changed is sent, straight from the window's surface.
+TEST_F(X11Test, EachFrameTheServerHoldsIsTheWindowsSurface) {
+  constexpr int kWidth = 120, kHeight = 80;
+  for (bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
+    PresenterUseSharedMemory(shared);
+    HWND window = Popup(kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
+    HDC dc = GetDC(window);
+    HDC back = CreateCompatibleDC(dc);
+    HGDIOBJ saved = SelectObject(back, CreateCompatibleBitmap(dc, kWidth, kHeight));
+    const RECT whole = {0, 0, kWidth, kHeight};
+    for (int frame = 0; frame < 8; ++frame) {
+      FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      if (frame % 3 != 2) {
+        const int left = 10 * frame - 15, top = 5 * frame;
+        const POINT square[] = {{left, top}, {left + 30, top}, {left + 30, top + 30}, {left, top + 30}};
+        Polygon(back, square, 4);
+      }
+      BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
+      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), TestHooks::WindowPixels(window).data) << "frame " << frame;
+    }
+    uint32_t* frameImage = nullptr;
+    int stride = 0;
+    Surface surface{};
+    ASSERT_TRUE(DcSurface(dc, &surface));
+    if (PresenterWindowFrame(window, kWidth, kHeight, &frameImage, &stride)) {
+      EXPECT_EQ(surface.pixels, frameImage) << "the window's surface is its frame image";
+    }
+    DeleteObject(SelectObject(back, saved));
+    DeleteDC(back);
     DestroyWindow(window);
   }
 }
