@@ -758,7 +758,7 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMA
     // Scan line n of a bottom-up DIB is the bitmap's row height - 1 - n.
     const int64_t scanLine = start + i;
     const int64_t row = topDown ? scanLine : height - 1 - scanLine;
-    std::memcpy(rows + i * source->width, source->pixels.data() + row * source->width,
+    std::memcpy(rows + i * source->width, source->pixels + row * source->stride,
                 static_cast<size_t>(source->width) * sizeof(uint32_t));
   }
   return static_cast<int>(count);
