@@ -68,8 +68,10 @@ class Program:
     def __init__(self, argv, env, cwd, reports_exit):
         self.reports_exit = reports_exit
         self.lines = []
+        # What Wine and the probe print on the side, kept so that a failed start can say why.
+        self.diagnostics = tempfile.TemporaryFile(mode="w+")
         self.process = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                                        stdout=subprocess.PIPE, stderr=self.diagnostics, text=True)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -85,7 +87,7 @@ class Program:
             if line.startswith("exit "):
                 return int(line.split()[1])
             if line.startswith("error "):
-                raise Failure(f"could not start the program: {line}")
+                raise Failure(f"could not start the program: {line}" + self._diagnostics_tail())
         return None
 
     def running(self):
@@ -101,6 +103,11 @@ class Program:
         code = self.exit_code()
         check(code is not None, f"{what}: the launcher ended without reporting an exit code")
         return code
+
+    def _diagnostics_tail(self, count=5):
+        self.diagnostics.seek(0)
+        tail = self.diagnostics.read().splitlines()[-count:]
+        return "".join("\n    " + line for line in tail)
 
     def kill(self):
         if self.process.poll() is None:

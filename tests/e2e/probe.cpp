@@ -36,13 +36,32 @@ std::string DecodeEscapes(const char* text) {
 }
 
 // Prints "started <pid>" once the program runs and "exit <code>" (signed) when it has ended.
+// Wine reports ERROR_INTERNAL_ERROR when the new process's Unix side died before any of its
+// Windows code ran (seen about once in a thousand starts on a busy machine). That is the host's
+// failure, not the program's, so such a start is tried again, a few times at most, and said so.
+constexpr int kStartAttempts = 3;
+
+BOOL StartProcess(std::string commandLine, PROCESS_INFORMATION& process) {
+  for (int attempt = 1;; ++attempt) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string writable = commandLine;  // CreateProcessA may write into its command line
+    if (CreateProcessA(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      return TRUE;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == kStartAttempts) {
+      SetLastError(error);
+      return FALSE;
+    }
+    std::fprintf(stderr, "probe: the host failed to start a process (%lu); trying again\n", error);
+    Sleep(100);
+  }
+}
+
 int RunProgram(const char* escapedCommandLine) {
-  std::string commandLine = DecodeEscapes(escapedCommandLine);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!StartProcess(DecodeEscapes(escapedCommandLine), process)) {
     std::printf("error CreateProcess %lu\n", GetLastError());
     return 125;
   }
