@@ -1,5 +1,6 @@
 // Portable kernel entries: memory blocks, ticks, the Windows directory, version, command line, modules.
 #include <dlfcn.h>
+#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -228,6 +229,12 @@ void Sleep(DWORD milliseconds) {
   LogCall(LogKind::Sleep, milliseconds);
   if (virtualClock != nullptr) {
     virtualClock->now += milliseconds;
+    return;
+  }
+  // Sleep(0) gives the rest of the time slice to a thread that is ready, and returns at once when
+  // none is; a zero-length nanosleep would instead wait out the timer slack, every frame.
+  if (milliseconds == 0) {
+    sched_yield();
     return;
   }
   timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
