@@ -178,7 +178,9 @@ void DrawSegment(const Surface& surface, const POINT& a, const POINT& b, uint32_
 }
 
 // The column of an edge's crossing on its current scanline: the first pixel centre at or right of it.
-int64_t CrossingColumn(const Edge& e) { return e.topX + e.quotient + (e.remainder > 0 ? 1 : 0); }
+int64_t CrossingColumn(int64_t topX, int64_t quotient, int64_t remainder) {
+  return topX + quotient + (remainder > 0 ? 1 : 0);
+}
 
 // Fills the rows [y, until) between two edges that stay the only active ones throughout, and
 // advances them to the scanline `until`, retiring neither. Between two edges the even-odd rule
@@ -189,8 +191,8 @@ void FillBetweenTwoEdges(const Surface& surface, Edge& a, Edge& b, int64_t y, in
   int64_t aQuotient = a.quotient, aRemainder = a.remainder;
   int64_t bQuotient = b.quotient, bRemainder = b.remainder;
   for (;;) {
-    const int64_t aColumn = a.topX + aQuotient + (aRemainder > 0 ? 1 : 0);
-    const int64_t bColumn = b.topX + bQuotient + (bRemainder > 0 ? 1 : 0);
+    const int64_t aColumn = CrossingColumn(a.topX, aQuotient, aRemainder);
+    const int64_t bColumn = CrossingColumn(b.topX, bQuotient, bRemainder);
     FillSpan(surface, Row(surface, y), std::min(aColumn, bColumn), std::max(aColumn, bColumn), pixel);
     if (++y == until) break;
     Advance(aQuotient, aRemainder, a.stepQuotient, a.stepRemainder, a.denominator);
@@ -261,7 +263,10 @@ void FillPolygon(const Surface& surface, const POINT* points, int count, uint32_
       StepActive(edges, active, y);
       continue;
     }
-    for (uint32_t index : active) edges[index].column = CrossingColumn(edges[index]);
+    for (uint32_t index : active) {
+      Edge& e = edges[index];
+      e.column = CrossingColumn(e.topX, e.quotient, e.remainder);
+    }
     SortActive(edges, active);
 
     // Fill between pairs of crossings; an unpaired last one pairs with an edge beyond the border.

@@ -110,6 +110,24 @@ TEST(FillPolygonTest, DegenerateShapesFillNothing) {
   EXPECT_EQ(FilledCount({{4, 0}, {4, 10}, {4, 5}}, 20, 20), 0);
 }
 
+// Rows between two edges are filled in a run of their own, which must end exactly where the set
+// of edges changes: a notch opening below the top, edges ending and beginning on one row, two
+// edges crossing inside the run, and runs cut by the surface's top and bottom.
+TEST(FillPolygonTest, RunsBetweenTwoEdgesEndWhereTheEdgesChange) {
+  const std::vector<std::vector<POINT>> shapes = {
+      {{0, 0}, {30, 0}, {30, 30}, {20, 30}, {15, 10}, {10, 30}, {0, 30}},   // notch from below
+      {{0, 0}, {10, 0}, {15, 20}, {20, 0}, {30, 0}, {15, 30}},              // notch from above
+      {{5, 0}, {25, 10}, {5, 20}, {25, 30}, {5, 40}},                      // a zigzag right side
+      {{0, 0}, {30, 30}, {30, 0}, {0, 30}},                                 // crossing edges
+      {{3, -20}, {28, 5}, {10, 60}},                                        // clipped above and below
+      {{0, 5}, {40, 5}, {40, 6}, {0, 25}},                                  // a one-row run, then a long one
+  };
+  for (size_t i = 0; i < shapes.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectMatchesOracle(shapes[i], 40, 36);
+  }
+}
+
 TEST(FillPolygonTest, RandomPolygonsMatchTheOracle) {
   std::mt19937 random(20261209);
   for (int i = 0; i < 300; ++i) {
