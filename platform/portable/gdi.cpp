@@ -266,7 +266,7 @@ Damage Damaged(const GdiObject& surface) {
   return whole;
 }
 
-uint32_t* PixelAddress(const GdiObject& surface, int64_t x, int64_t y) {
+uint32_t* PixelAddress(const Surface& surface, int64_t x, int64_t y) {
   return surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride) + static_cast<size_t>(x);
 }
 
@@ -282,7 +282,7 @@ void ShowWindowRect(const GdiObject& dc, const DamageRect& rect) {
   if (surface == nullptr) return;
   PresenterShowPixels(dc.window, static_cast<int>(rect.left), static_cast<int>(rect.top),
                       static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top),
-                      PixelAddress(*surface, rect.left, rect.top), surface->stride);
+                      PixelAddress(SurfaceOf(*surface), rect.left, rect.top), surface->stride);
 }
 
 void ShowWindowRects(const GdiObject& dc, const Damage& rects) {
@@ -317,7 +317,7 @@ bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
 }
 
 // Copies the rectangle of `to` from where it lies in `from`, (shiftX, shiftY) away.
-void CopyPixels(const GdiObject& to, const GdiObject& from, const DamageRect& rect, int64_t shiftX, int64_t shiftY) {
+void CopyPixels(const Surface& to, const Surface& from, const DamageRect& rect, int64_t shiftX, int64_t shiftY) {
   const int64_t w = rect.right - rect.left, h = rect.bottom - rect.top;
   const int64_t sx = rect.left - shiftX, sy = rect.top - shiftY;
   const size_t rowBytes = static_cast<size_t>(w) * sizeof(uint32_t);
@@ -423,12 +423,9 @@ void WindowFrameReleased(HWND window) {
   // The surface moves into memory of its own, keeping its pixels; without memory it is emptied.
   const size_t count = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
   uint32_t* own = MapPixels(count);
+  const Surface ownSurface{own, surface->width, surface->height, surface->width};
   for (int i = 0; own != nullptr && i < surface->damage.count; ++i) {
-    const DamageRect& kept = surface->damage.rects[i];
-    for (int64_t y = kept.top; y < kept.bottom; ++y) {
-      std::memcpy(own + static_cast<size_t>(y) * static_cast<size_t>(surface->width) + static_cast<size_t>(kept.left),
-                  PixelAddress(*surface, kept.left, y), static_cast<size_t>(kept.right - kept.left) * sizeof(uint32_t));
-    }
+    CopyPixels(ownSurface, SurfaceOf(*surface), surface->damage.rects[i], 0, 0);
   }
   surface->pixels = own;
   surface->onFrame = false;
@@ -729,7 +726,7 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
     AddDamage(changed, bounds);
   }
   if (changed.count > 0) BeforeDrawing(*target, *to);
-  for (int i = 0; i < changed.count; ++i) CopyPixels(*to, *from, changed.rects[i], dx - sx, dy - sy);
+  for (int i = 0; i < changed.count; ++i) CopyPixels(SurfaceOf(*to), SurfaceOf(*from), changed.rects[i], dx - sx, dy - sy);
   Damage rest = DamageOutside(to->damage, blit);
   for (int i = 0; i < arriving.count; ++i) AddDamage(rest, arriving.rects[i]);
   to->damage = rest;
