@@ -111,6 +111,9 @@ wrapper_runs_program_beside_it() {
   saver=$!
   wait_for 5 eval '[ "$(readlink "/proc/$saver/exe")" = "$program" ]'
   local found=$?
+  # Found may be the instant after exec, before the first 50 ms frame (or even before the
+  # program handles SIGTERM): let it draw some first.
+  sleep 1
   end_saver
   [ "$found" -eq 0 ] && has_frames "$times"
 }
