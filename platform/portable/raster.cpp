@@ -1,10 +1,11 @@
 // Scanline rasterizer: an edge table walked one scanline at a time, with exact integer crossings.
 //
-// Fill convention: pixel (x, y) is sampled at its centre (x + 0.5, y + 0.5). An edge from y0 to
-// y1 (y0 < y1) crosses the scanlines y0 .. y1 - 1, so a centre on a horizontal top edge is inside
-// and one on a bottom edge is outside. On a scanline the crossings are sorted, and pixels from a
-// crossing's column (the first centre at or right of it) up to the next crossing's column are
-// filled, pairwise (even-odd). Shapes that share an edge therefore cover each pixel exactly once.
+// Fill convention, the system's: pixel (x, y) is sampled at its corner, the point (x, y) itself.
+// An edge from y0 to y1 (y0 < y1) crosses the scanlines y0 .. y1 - 1, so a point on a horizontal
+// top edge is inside and one on a bottom edge is outside. On a scanline the crossings are sorted,
+// and pixels from a crossing's column (the first point at or right of it) up to the next
+// crossing's column are filled, pairwise (even-odd): a rectangle's right and bottom edges stay
+// out, and shapes that share an edge cover each pixel exactly once.
 //
 // Crossings are kept as a quotient and remainder stepped per scanline (as a line drawer steps its
 // error term), so no coordinate, however large, overflows; only the first step of each edge needs
@@ -97,10 +98,9 @@ void AddEdge(const Surface& surface, const POINT& a, const POINT& b, std::vector
   if (e.firstRow >= e.endRow) return;
   const int64_t height = static_cast<int64_t>(bottom.y) - top.y;
   const int64_t dx = static_cast<int64_t>(bottom.x) - top.x;
-  // Crossing at row centre y + 0.5: topX + (2 (y - topY) + 1) dx / (2 height); its column is the
-  // ceiling of that minus one half, i.e. topX + ceil(((2 (y - topY) + 1) dx - height) / (2 height)).
-  const Wide start = static_cast<Wide>(2 * (e.firstRow - top.y) + 1) * dx - height;
-  const Stepper s = MakeStepper(start, 2 * dx, 2 * height);
+  // Crossing on row y: topX + (y - topY) dx / height; its column is the ceiling of that.
+  const Wide start = static_cast<Wide>(e.firstRow - top.y) * dx;
+  const Stepper s = MakeStepper(start, dx, height);
   e.topX = top.x;
   e.quotient = s.quotient;
   e.remainder = s.remainder;
@@ -133,7 +133,8 @@ void SortActive(const std::vector<Edge>& edges, std::vector<uint32_t>& active) {
 // ---- Outline ----
 
 // Plots the pixels of the segment from a (included) to b (excluded): one pixel per step along
-// the major axis, the minor coordinate rounded to nearest (halves up). Only the steps that land
+// the major axis, the minor coordinate rounded to nearest, halves towards the lesser coordinate
+// whichever way the segment runs (as the system's lines are drawn). Only the steps that land
 // inside the surface along the major axis are visited.
 void DrawSegment(const Surface& surface, const POINT& a, const POINT& b, uint32_t pixel) {
   const int64_t dx = static_cast<int64_t>(b.x) - a.x;
@@ -161,8 +162,8 @@ void DrawSegment(const Surface& surface, const POINT& a, const POINT& b, uint32_
     end = std::min<int64_t>(end, major0 + 1);
   }
   if (first >= end) return;
-  // minor(i) = minor0 + floor((2 i minorDelta + steps) / (2 steps))
-  Stepper s = MakeStepper(static_cast<Wide>(2 * first) * minorDelta + steps, 2 * minorDelta, 2 * steps);
+  // minor(i) = minor0 + ceil(i minorDelta / steps - 1/2) = minor0 + floor((2 i minorDelta + steps - 1) / (2 steps))
+  Stepper s = MakeStepper(static_cast<Wide>(2 * first) * minorDelta + steps - 1, 2 * minorDelta, 2 * steps);
   for (int64_t i = first; i < end; ++i) {
     const int64_t major = major0 + direction * i;
     const int64_t minor = minor0 + s.quotient;
@@ -177,7 +178,7 @@ void DrawSegment(const Surface& surface, const POINT& a, const POINT& b, uint32_
   }
 }
 
-// The column of an edge's crossing on its current scanline: the first pixel centre at or right of it.
+// The column of an edge's crossing on its current scanline: the first pixel at or right of it.
 int64_t CrossingColumn(int64_t topX, int64_t quotient, int64_t remainder) {
   return topX + quotient + (remainder > 0 ? 1 : 0);
 }

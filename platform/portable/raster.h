@@ -38,8 +38,8 @@ struct EdgeTable {
 void FillSpanRect(const Surface& surface, int64_t left, int64_t top, int64_t right, int64_t bottom,
                   uint32_t pixel);
 
-// Fills the polygon by the even-odd rule, sampling pixel centres; a centre exactly on an edge
-// belongs to the polygon when the edge is a left or top edge. Clipped to the surface.
+// Fills the polygon by the even-odd rule, sampling each pixel at its corner (x, y); a point
+// exactly on an edge belongs to the polygon when the edge is a left or top edge. Clipped to the surface.
 void FillPolygon(const Surface& surface, const POINT* points, int count, uint32_t pixel,
                  EdgeTable& table);
 

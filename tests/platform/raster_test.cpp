@@ -30,9 +30,9 @@ struct Canvas {
   }
 };
 
-// The fill convention, evaluated for one pixel from scratch: its centre is inside when an odd
-// number of edges cross the centre's row at or left of the centre (an edge from y0 to y1 crosses
-// the rows y0 .. y1 - 1).
+// The fill convention, evaluated for one pixel from scratch: its corner (x, y) is inside when an
+// odd number of edges cross row y at or left of x (an edge from y0 to y1 crosses the rows
+// y0 .. y1 - 1).
 bool OracleInside(const std::vector<POINT>& polygon, int x, int y) {
   int crossings = 0;
   for (size_t i = 0; i < polygon.size(); ++i) {
@@ -44,8 +44,8 @@ bool OracleInside(const std::vector<POINT>& polygon, int x, int y) {
     if (y < top.y || y >= bottom.y) continue;
     const Wide height = Wide{bottom.y} - top.y;
     const Wide dx = Wide{bottom.x} - top.x;
-    const Wide crossingTimes2Height = 2 * Wide{top.x} * height + (2 * (Wide{y} - top.y) + 1) * dx;
-    if (crossingTimes2Height <= (2 * Wide{x} + 1) * height) ++crossings;
+    const Wide crossingTimesHeight = Wide{top.x} * height + (Wide{y} - top.y) * dx;
+    if (crossingTimesHeight <= Wide{x} * height) ++crossings;
   }
   return crossings % 2 == 1;
 }
@@ -78,18 +78,40 @@ std::vector<POINT> RandomPolygon(std::mt19937& random, int minCoordinate, int ma
 
 }  // namespace
 
-TEST(FillPolygonTest, KnownShapesCoverTheirPixelCentres) {
+TEST(FillPolygonTest, KnownShapesCoverTheirPixelCorners) {
   // Convex: an axis-aligned rectangle covers exactly its width times height.
   EXPECT_EQ(FilledCount({{2, 3}, {12, 3}, {12, 8}, {2, 8}}, 20, 20), 50);
-  // Convex: the right triangle x + y < 10 keeps the centres strictly inside; the 10 centres on
+  // Convex: the right triangle x + y < 10 keeps the points strictly inside; the 10 points on
   // its hypotenuse lie on a right edge and stay out.
-  EXPECT_EQ(FilledCount({{0, 0}, {10, 0}, {0, 10}}, 20, 20), 45);
+  EXPECT_EQ(FilledCount({{0, 0}, {10, 0}, {0, 10}}, 20, 20), 55);
   // Concave: a 9 x 9 square with a 3 x 6 notch.
   EXPECT_EQ(FilledCount({{0, 0}, {9, 0}, {9, 9}, {6, 9}, {6, 3}, {3, 3}, {3, 9}, {0, 9}}, 20, 20), 63);
   // Self-intersecting: a bow tie of two triangles of area 25 each.
   EXPECT_EQ(FilledCount({{0, 0}, {10, 10}, {10, 0}, {0, 10}}, 20, 20), 50);
   // The same rectangle in either winding direction.
   EXPECT_EQ(FilledCount({{2, 8}, {12, 8}, {12, 3}, {2, 3}}, 20, 20), 50);
+}
+
+// Sloped edges, where sampling corners and sampling centres part: the pixels the system fills.
+TEST(FillPolygonTest, SlopedShapesFillThePixelsTheSystemFills) {
+  struct Case {
+    std::vector<POINT> polygon;
+    std::vector<POINT> pixels;
+  };
+  const Case cases[] = {
+      {{{10, 10}, {15, 12}, {11, 15}},
+       {{11, 11}, {12, 11}, {11, 12}, {12, 12}, {13, 12}, {14, 12}, {11, 13}, {12, 13}, {13, 13}, {11, 14}, {12, 14}}},
+      {{{10, 10}, {14, 11}, {13, 15}, {9, 13}},
+       {{10, 11}, {11, 11}, {12, 11}, {13, 11}, {10, 12}, {11, 12}, {12, 12}, {13, 12}, {9, 13}, {10, 13}, {11, 13},
+        {12, 13}, {13, 13}, {11, 14}, {12, 14}, {13, 14}}},
+  };
+  for (const Case& c : cases) {
+    Canvas drawn(20, 20), expected(20, 20);
+    for (const POINT& p : c.pixels) expected.pixels[static_cast<size_t>(p.y * 20 + p.x)] = kInk;
+    EdgeTable table;
+    FillPolygon(drawn.surface(), c.polygon.data(), static_cast<int>(c.polygon.size()), kInk, table);
+    EXPECT_EQ(drawn.pixels, expected.pixels) << "a polygon of " << c.polygon.size() << " points";
+  }
 }
 
 TEST(FillPolygonTest, PentagramLeavesItsCentreOpenUnderEvenOdd) {
@@ -259,7 +281,7 @@ TEST(DrawOutlineTest, LinesOfExtremeLengthAreClippedToTheirVisiblePixels) {
 }
 
 // The segment rule, pixel by pixel: one pixel per step along the longer axis from a (included)
-// to b (excluded), the other coordinate rounded to nearest with halves up.
+// to b (excluded), the other coordinate rounded to nearest with halves down.
 std::vector<POINT> OracleSegment(const POINT& a, const POINT& b) {
   const int64_t dx = int64_t{b.x} - a.x, dy = int64_t{b.y} - a.y;
   const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
@@ -268,7 +290,7 @@ std::vector<POINT> OracleSegment(const POINT& a, const POINT& b) {
   std::vector<POINT> pixels;
   for (int64_t i = 0; i < steps; ++i) {
     const int64_t major = (xMajor ? a.x : a.y) + ((xMajor ? dx : dy) < 0 ? -i : i);
-    const int64_t numerator = 2 * i * (xMajor ? dy : dx) + steps;
+    const int64_t numerator = 2 * i * (xMajor ? dy : dx) + steps - 1;
     const int64_t floorQuotient = numerator / (2 * steps) - (numerator % (2 * steps) < 0 ? 1 : 0);
     const int64_t minor = (xMajor ? a.y : a.x) + floorQuotient;
     pixels.push_back(xMajor ? POINT{static_cast<LONG>(major), static_cast<LONG>(minor)}
@@ -291,6 +313,28 @@ TEST(DrawOutlineTest, RandomSegmentsMatchTheOracle) {
       }
     }
     ASSERT_EQ(drawn.pixels, expected.pixels) << "segment " << a.x << "," << a.y << " to " << b.x << "," << b.y;
+  }
+}
+
+// Where a line passes exactly between two pixels it takes the upper or left one, whichever way
+// it runs: the pixels the system draws for these segments (a closed outline of two points draws
+// the segment both ways, so both ends are set).
+TEST(DrawOutlineTest, HalfwayStepsTakeTheLesserCoordinate) {
+  struct Case {
+    POINT a, b;
+    std::vector<POINT> pixels;
+  };
+  const Case cases[] = {
+      {{10, 10}, {14, 12}, {{10, 10}, {11, 10}, {12, 11}, {13, 11}, {14, 12}}},
+      {{10, 10}, {12, 14}, {{10, 10}, {10, 11}, {11, 12}, {11, 13}, {12, 14}}},
+      {{10, 10}, {6, 12}, {{10, 10}, {9, 10}, {8, 11}, {7, 11}, {6, 12}}},
+  };
+  for (const Case& c : cases) {
+    Canvas drawn(20, 20), expected(20, 20);
+    for (const POINT& p : c.pixels) expected.pixels[static_cast<size_t>(p.y * 20 + p.x)] = kInk;
+    const POINT segment[] = {c.a, c.b};
+    DrawOutline(drawn.surface(), segment, 2, kInk);
+    EXPECT_EQ(drawn.pixels, expected.pixels) << c.a.x << "," << c.a.y << " to " << c.b.x << "," << c.b.y;
   }
 }
 
