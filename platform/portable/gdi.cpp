@@ -2,8 +2,8 @@
 // 32-bit XRGB surfaces. Handles index a slot table and carry a generation, so a stale or forged
 // handle is refused rather than followed. Each surface keeps a few rectangles that bound what may
 // not be black (its damage), so that clears, copies and what the display is sent stay within what
-// changed;
-// a window's surface is the presenter's frame image itself where the display allows.
+// changed. A window's surface is the presenter's frame image itself where the display allows, and
+// a copy of a whole bitmap onto a whole window surface exchanges their pixels instead of copying.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -50,9 +50,15 @@ struct GdiObject {
   int height = 0;
   int stride = 0;
   uint32_t* pixels = nullptr;
-  size_t mappedPixels = 0;  // size of our own mapping; 0 when the pixels are the window's frame image
-  bool onFrame = false;
+  size_t mappedPixels = 0;  // size of our own mapping; 0 when the pixels are a window's frame image
+  HWND frameOf = nullptr;   // the window whose frame image holds the pixels
   Damage damage;
+  // After an exchange (see ExchangeWhole) a bitmap's content is its window surface's pixels and its
+  // own pixels are stale, bounded by its damage: `contentIn` names the window surface, whose
+  // `contentOf` names the bitmap back. `spareHolder` is the bitmap holding a window's other frame image.
+  HGDIOBJ contentIn = nullptr;
+  HGDIOBJ contentOf = nullptr;
+  HGDIOBJ spareHolder = nullptr;
   // Palette.
   std::vector<PALETTEENTRY> entries;
   // Device context.
@@ -150,11 +156,14 @@ void ReleasePixels(GdiObject& surface) {
   if (surface.mappedPixels != 0) UnmapPixels(surface.pixels, surface.mappedPixels);
   surface.pixels = nullptr;
   surface.mappedPixels = 0;
-  surface.onFrame = false;
+  surface.frameOf = nullptr;
 }
+
+void DetachSurface(GdiObject& surface);
 
 void FreeObject(GdiObject& object) {
   if (object.counted) CountHandle(AccountOf(object.kind), -1);
+  if (object.kind == Kind::Bitmap) DetachSurface(object);
   ReleasePixels(object);
   const uint32_t generation = object.generation + 1;
   object = GdiObject();
@@ -258,6 +267,10 @@ Surface SurfaceOf(const GdiObject& bitmap) {
 
 DamageRect Bounds(const GdiObject& surface) { return DamageRect{0, 0, surface.width, surface.height}; }
 
+bool CoversAll(const DamageRect& rect, const GdiObject& surface) {
+  return rect.left <= 0 && rect.top <= 0 && rect.right >= surface.width && rect.bottom >= surface.height;
+}
+
 // Where the surface may not be black, as far as drawing is to rely on it.
 Damage Damaged(const GdiObject& surface) {
   if (DamageTracking()) return surface.damage;
@@ -270,9 +283,9 @@ uint32_t* PixelAddress(const Surface& surface, int64_t x, int64_t y) {
   return surface.pixels + static_cast<size_t>(y) * static_cast<size_t>(surface.stride) + static_cast<size_t>(x);
 }
 
-// A window surface that is the frame image may still be being read by the display server.
-void BeforeDrawing(const GdiObject& dc, const GdiObject& surface) {
-  if (surface.onFrame) PresenterAwaitFrameRead(dc.window);
+// A frame image may still be being read by the display server.
+void AwaitServer(const GdiObject& surface) {
+  if (surface.frameOf != nullptr) PresenterAwaitFrameRead(surface.frameOf);
 }
 
 // Shows a rectangle (within the surface) of a window's surface on the display, when one is open.
@@ -287,33 +300,6 @@ void ShowWindowRect(const GdiObject& dc, const DamageRect& rect) {
 
 void ShowWindowRects(const GdiObject& dc, const Damage& rects) {
   for (int i = 0; i < rects.count; ++i) ShowWindowRect(dc, rects.rects[i]);
-}
-
-// Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
-// A window's surface is its frame image when the presenter has one of the same size and layout.
-bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
-  if (surface.width == width && surface.height == height && surface.pixels != nullptr) return true;
-  if (width > kMaxBitmapSide || height > kMaxBitmapSide || int64_t{width} * height > kMaxBitmapPixels) return false;
-  uint32_t* frame = nullptr;
-  int frameStride = 0;
-  if (window != nullptr && width > 0 && height > 0 && PresenterWindowFrame(window, width, height, &frame, &frameStride)) {
-    ReleasePixels(surface);
-    surface.pixels = frame;
-    surface.stride = frameStride;
-    surface.onFrame = true;
-  } else {
-    const size_t count = static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1));
-    uint32_t* pixels = MapPixels(count);
-    if (pixels == nullptr) return false;
-    ReleasePixels(surface);
-    surface.pixels = pixels;
-    surface.mappedPixels = count;
-    surface.stride = std::max(width, 1);
-  }
-  surface.width = width;
-  surface.height = height;
-  surface.damage = Damage{};
-  return true;
 }
 
 // Copies the rectangle of `to` from where it lies in `from`, (shiftX, shiftY) away.
@@ -332,6 +318,153 @@ void CopyPixels(const Surface& to, const Surface& from, const DamageRect& rect, 
     const int64_t row = upward ? h - 1 - i : i;
     std::memmove(PixelAddress(to, rect.left, rect.top + row), PixelAddress(from, sx, sy + row), rowBytes);
   }
+}
+
+// ---- Exchanged pixels ----
+//
+// The saver copies its whole back bitmap onto its whole window every frame. Instead of copying,
+// the two surfaces exchange pixels: the window takes the bitmap's, and the bitmap the window's
+// old ones, which stay stale until the bitmap is cleared all over (the next frame's first call).
+// Should anything else draw on it, read it or change the window first, the bitmap takes its
+// content back by the copy that was saved. Where the window surface is a frame image, the bitmap
+// holds the window's second image, so that both can be sent without a copy.
+
+GdiObject* ContentHolder(const GdiObject& bitmap) { return Lookup(bitmap.contentIn, Kind::Bitmap); }
+
+// The surface holding a surface's content: itself, or after an exchange its window surface.
+const GdiObject& ContentOf(const GdiObject& surface) {
+  const GdiObject* holder = ContentHolder(surface);
+  return holder != nullptr ? *holder : surface;
+}
+
+void Unlink(GdiObject& bitmap) {
+  GdiObject* holder = ContentHolder(bitmap);
+  if (holder != nullptr) holder->contentOf = nullptr;
+  bitmap.contentIn = nullptr;
+}
+
+// Before the surface changes: the exchanged bitmap that it is, or whose content it holds, takes
+// its content back.
+void Settle(GdiObject& surface) {
+  GdiObject* bitmap = surface.contentOf != nullptr ? Lookup(surface.contentOf, Kind::Bitmap) : &surface;
+  surface.contentOf = nullptr;
+  if (bitmap == nullptr || bitmap->contentIn == nullptr) return;
+  const GdiObject* holder = ContentHolder(*bitmap);
+  Unlink(*bitmap);
+  if (holder == nullptr) return;
+  Damage changed = holder->damage;
+  for (int i = 0; i < bitmap->damage.count; ++i) AddDamage(changed, bitmap->damage.rects[i]);
+  AwaitServer(*bitmap);
+  for (int i = 0; i < changed.count; ++i) CopyPixels(SurfaceOf(*bitmap), SurfaceOf(*holder), changed.rects[i], 0, 0);
+  bitmap->damage = holder->damage;
+}
+
+// Moves a surface out of a frame image into memory of its own, keeping its pixels; without
+// memory it is emptied.
+void MoveOffFrame(GdiObject& surface) {
+  if (surface.frameOf == nullptr) return;
+  const size_t count = static_cast<size_t>(surface.width) * static_cast<size_t>(surface.height);
+  uint32_t* own = MapPixels(count);
+  const Surface ownSurface{own, surface.width, surface.height, surface.width};
+  for (int i = 0; own != nullptr && i < surface.damage.count; ++i) {
+    CopyPixels(ownSurface, SurfaceOf(surface), surface.damage.rects[i], 0, 0);
+  }
+  surface.pixels = own;
+  surface.frameOf = nullptr;
+  surface.mappedPixels = own != nullptr ? count : 0;
+  surface.stride = surface.width;
+  if (own == nullptr) {
+    surface.width = surface.height = surface.stride = 0;
+    surface.damage = Damage{};
+  }
+}
+
+// Moves a bitmap into its window's spare frame image, which is black until someone holds it.
+bool MoveOntoSpareFrame(GdiObject& bitmap, HGDIOBJ handle, GdiObject& window) {
+  if (Lookup(window.spareHolder, Kind::Bitmap) != nullptr) return false;
+  uint32_t* spare = nullptr;
+  int stride = 0;
+  if (!PresenterWindowSpareFrame(window.frameOf, window.pixels, &spare, &stride)) return false;
+  PresenterAwaitFrameRead(window.frameOf);
+  const Surface spareSurface{spare, bitmap.width, bitmap.height, stride};
+  for (int i = 0; i < bitmap.damage.count; ++i) CopyPixels(spareSurface, SurfaceOf(bitmap), bitmap.damage.rects[i], 0, 0);
+  ReleasePixels(bitmap);
+  bitmap.pixels = spare;
+  bitmap.stride = stride;
+  bitmap.frameOf = window.frameOf;
+  window.spareHolder = handle;
+  return true;
+}
+
+// A copy of the whole of a bitmap onto the whole of a window surface the same size, done as an
+// exchange where the two can trade pixels; false where it must be copied.
+bool ExchangeWhole(GdiObject& window, HGDIOBJ windowHandle, GdiObject& bitmap, HGDIOBJ bitmapHandle) {
+  if (!DamageTracking() || !window.windowSurface || bitmap.windowSurface || bitmap.stock || &window == &bitmap ||
+      bitmap.contentIn != nullptr || window.contentOf != nullptr || bitmap.width != window.width ||
+      bitmap.height != window.height) {
+    return false;
+  }
+  if (window.frameOf != nullptr && bitmap.frameOf == nullptr && !MoveOntoSpareFrame(bitmap, bitmapHandle, window)) {
+    return false;
+  }
+  if (bitmap.frameOf != window.frameOf) return false;
+  std::swap(window.pixels, bitmap.pixels);
+  std::swap(window.stride, bitmap.stride);
+  std::swap(window.mappedPixels, bitmap.mappedPixels);
+  std::swap(window.damage, bitmap.damage);
+  window.contentOf = bitmapHandle;
+  bitmap.contentIn = windowHandle;
+  return true;
+}
+
+// Before a bitmap goes: the content of a window surface's exchanged bitmap goes back to it, and a
+// spare frame image is left black for the next bitmap to hold.
+void DetachSurface(GdiObject& surface) {
+  if (surface.contentIn != nullptr) {
+    Unlink(surface);
+  } else {
+    Settle(surface);
+  }
+  if (surface.frameOf == nullptr || surface.windowSurface) return;
+  AwaitServer(surface);
+  for (int i = 0; i < surface.damage.count; ++i) {
+    const DamageRect& part = surface.damage.rects[i];
+    FillSpanRect(SurfaceOf(surface), part.left, part.top, part.right, part.bottom, 0);
+  }
+  for (GdiObject& object : objects) {
+    if (object.windowSurface && object.frameOf == surface.frameOf) object.spareHolder = nullptr;
+  }
+}
+
+// Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
+// A window's surface is its frame image when the presenter has one of the same size and layout.
+bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
+  if (surface.width == width && surface.height == height && surface.pixels != nullptr) return true;
+  if (width > kMaxBitmapSide || height > kMaxBitmapSide || int64_t{width} * height > kMaxBitmapPixels) return false;
+  // The old pixels go: an exchanged bitmap takes its content back, and the spare image is let go.
+  Settle(surface);
+  if (GdiObject* holder = Lookup(surface.spareHolder, Kind::Bitmap)) MoveOffFrame(*holder);
+  surface.spareHolder = nullptr;
+  uint32_t* frame = nullptr;
+  int frameStride = 0;
+  if (window != nullptr && width > 0 && height > 0 && PresenterWindowFrame(window, width, height, &frame, &frameStride)) {
+    ReleasePixels(surface);
+    surface.pixels = frame;
+    surface.stride = frameStride;
+    surface.frameOf = window;
+  } else {
+    const size_t count = static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(std::max(height, 1));
+    uint32_t* pixels = MapPixels(count);
+    if (pixels == nullptr) return false;
+    ReleasePixels(surface);
+    surface.pixels = pixels;
+    surface.mappedPixels = count;
+    surface.stride = std::max(width, 1);
+  }
+  surface.width = width;
+  surface.height = height;
+  surface.damage = Damage{};
+  return true;
 }
 
 // Drops a context's selections and frees it together with its window surface, if any.
@@ -415,25 +548,13 @@ void ResetGdi() {
   edgeTable = EdgeTable();
 }
 
+// The window's surface and a bitmap holding its spare image move into memory of their own, each
+// with its pixels, so that an exchange between them still holds.
 void WindowFrameReleased(HWND window) {
-  HDC* slot = WindowDCSlot(window);
-  GdiObject* dc = slot != nullptr ? Lookup(*slot, Kind::Dc) : nullptr;
-  GdiObject* surface = dc != nullptr ? Lookup(dc->bitmap, Kind::Bitmap) : nullptr;
-  if (surface == nullptr || !surface->onFrame) return;
-  // The surface moves into memory of its own, keeping its pixels; without memory it is emptied.
-  const size_t count = static_cast<size_t>(surface->width) * static_cast<size_t>(surface->height);
-  uint32_t* own = MapPixels(count);
-  const Surface ownSurface{own, surface->width, surface->height, surface->width};
-  for (int i = 0; own != nullptr && i < surface->damage.count; ++i) {
-    CopyPixels(ownSurface, SurfaceOf(*surface), surface->damage.rects[i], 0, 0);
-  }
-  surface->pixels = own;
-  surface->onFrame = false;
-  surface->mappedPixels = own != nullptr ? count : 0;
-  surface->stride = surface->width;
-  if (own == nullptr) {
-    surface->width = surface->height = surface->stride = 0;
-    surface->damage = Damage{};
+  for (GdiObject& object : objects) {
+    if (object.kind != Kind::Bitmap || object.frameOf != window) continue;
+    MoveOffFrame(object);
+    object.spareHolder = nullptr;
   }
 }
 
@@ -441,7 +562,7 @@ bool DcSurface(HDC dc, Surface* surface) {
   GdiObject* context = Lookup(dc, Kind::Dc);
   GdiObject* bitmap = context != nullptr ? Lookup(context->bitmap, Kind::Bitmap) : nullptr;
   if (bitmap == nullptr) return false;
-  *surface = SurfaceOf(*bitmap);
+  *surface = SurfaceOf(ContentOf(*bitmap));
   return true;
 }
 
@@ -653,6 +774,9 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   const uint32_t pixel = ResolveColour(*context, *fill);
   const DamageRect area = Intersection(DamageRect{rect->left, rect->top, rect->right, rect->bottom}, Bounds(*target));
   if (IsEmpty(area)) return 1;
+  // Cleared all over, an exchanged bitmap needs its content no more.
+  if (pixel == 0 && CoversAll(area, *target)) Unlink(*target);
+  Settle(*target);
   // Black changes only what may not be black already.
   Damage changed;
   if (pixel == 0) {
@@ -661,7 +785,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     AddDamage(changed, area);
   }
   if (changed.count == 0) return 1;
-  BeforeDrawing(*context, *target);
+  AwaitServer(*target);
   for (int i = 0; i < changed.count; ++i) {
     const DamageRect& part = changed.rects[i];
     FillSpanRect(SurfaceOf(*target), part.left, part.top, part.right, part.bottom, pixel);
@@ -685,7 +809,8 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
   const bool outlined = pen != nullptr && !pen->hollow;
   const DamageRect box = Intersection(PolygonBox(points, count), Bounds(*target));
   if (IsEmpty(box) || (!filled && !outlined)) return TRUE;
-  BeforeDrawing(*context, *target);
+  Settle(*target);
+  AwaitServer(*target);
   AddDamage(target->damage, box);
   const Surface surface = SurfaceOf(*target);
   try {
@@ -703,7 +828,8 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
   GdiObject* target = Lookup(dest, Kind::Dc);
   GdiObject* to = SurfaceOfDc(target);
-  GdiObject* from = SurfaceOfDc(Lookup(source, Kind::Dc));
+  GdiObject* sourceDc = Lookup(source, Kind::Dc);
+  GdiObject* from = SurfaceOfDc(sourceDc);
   if (target == nullptr || rop != SRCCOPY || to == nullptr || from == nullptr) return FALSE;
   int64_t w = width, h = height, dx = x, dy = y, sx = sourceX, sy = sourceY;
   // Clip to both surfaces, keeping source and destination in step.
@@ -714,19 +840,28 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
   w = std::min({w, int64_t{to->width} - dx, int64_t{from->width} - sx});
   h = std::min({h, int64_t{to->height} - dy, int64_t{from->height} - sy});
   if (w <= 0 || h <= 0) return TRUE;
+  Settle(*to);
+  const GdiObject& content = ContentOf(*from);
   const DamageRect blit{dx, dy, dx + w, dy + h};
   Damage arriving;
-  AddDamageWithin(arriving, from->damage, DamageRect{sx, sy, sx + w, sy + h}, dx - sx, dy - sy);
+  AddDamageWithin(arriving, content.damage, DamageRect{sx, sy, sx + w, sy + h}, dx - sx, dy - sy);
   Damage changed = arriving;
   AddDamageWithin(changed, Damaged(*to), blit, 0, 0);
+  const bool whole = sx == 0 && sy == 0 && CoversAll(blit, *to) && CoversAll(DamageRect{0, 0, w, h}, *from);
+  if (changed.count > 0 && whole && ExchangeWhole(*to, target->bitmap, *from, sourceDc->bitmap)) {
+    ShowWindowRects(*target, changed);
+    return TRUE;
+  }
   // Within one surface a part copied first could be the source of a later one: one part then.
-  if (to == from && changed.count > 1) {
+  if (to == &content && changed.count > 1) {
     const DamageRect bounds = DamageBounds(changed);
     changed = Damage{};
     AddDamage(changed, bounds);
   }
-  if (changed.count > 0) BeforeDrawing(*target, *to);
-  for (int i = 0; i < changed.count; ++i) CopyPixels(SurfaceOf(*to), SurfaceOf(*from), changed.rects[i], dx - sx, dy - sy);
+  if (changed.count > 0) AwaitServer(*to);
+  for (int i = 0; i < changed.count; ++i) {
+    CopyPixels(SurfaceOf(*to), SurfaceOf(content), changed.rects[i], dx - sx, dy - sy);
+  }
   Damage rest = DamageOutside(to->damage, blit);
   for (int i = 0; i < arriving.count; ++i) AddDamage(rest, arriving.rects[i]);
   to->damage = rest;
@@ -750,12 +885,13 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, BITMA
     return 0;
   }
   const int64_t count = std::min<int64_t>(lines, height - start);
+  const GdiObject& content = ContentOf(*source);
   auto* rows = static_cast<uint32_t*>(bits);
   for (int64_t i = 0; i < count; ++i) {
     // Scan line n of a bottom-up DIB is the bitmap's row height - 1 - n.
     const int64_t scanLine = start + i;
     const int64_t row = topDown ? scanLine : height - 1 - scanLine;
-    std::memcpy(rows + i * source->width, source->pixels + row * source->stride,
+    std::memcpy(rows + i * source->width, content.pixels + row * content.stride,
                 static_cast<size_t>(source->width) * sizeof(uint32_t));
   }
   return static_cast<int>(count);

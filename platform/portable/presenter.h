@@ -32,15 +32,19 @@ uint32_t PresenterFindForeignWindow(const char* className, const char* title);
 bool PresenterBringForeignForward(uint32_t id);
 
 // Shows width x height pixels (0x00RRGGBB, rows of stride pixels) in the window at (x, y). Pixels
-// that are the window's frame image itself (see PresenterWindowFrame) are sent without a copy.
+// that are one of the window's frame images (see PresenterWindowFrame) are sent without a copy.
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels,
                          int stride);
 // The window's frame image, when it is width x height pixels laid out as 0x00RRGGBB: the GDI
 // then draws the window's surface straight into it, zero (black) to begin with. It stays until
 // the presenter lets go of it, which it reports through WindowFrameReleased (gdi_internal.h).
 bool PresenterWindowFrame(HWND window, int width, int height, uint32_t** pixels, int* stride);
-// Returns once the display server has read what it was last sent of the window's frame image,
-// so that the image may be drawn into again; usually without waiting.
+// The window's other frame image, of the same size and layout as `inUse` (one of its images), zero
+// to begin with: a bitmap may hold it, so that a whole-window copy can exchange the two images.
+// It goes with the window's frame image, reported the same way.
+bool PresenterWindowSpareFrame(HWND window, const uint32_t* inUse, uint32_t** pixels, int* stride);
+// Returns once the display server has read what it was last sent of the window's frame images,
+// so that they may be drawn into again; usually without waiting.
 void PresenterAwaitFrameRead(HWND window);
 
 // Pointer.

@@ -2,7 +2,8 @@
 // memory where the server offers it (plain XPutImage otherwise), and input events turned into
 // window messages. Without DISPLAY every entry reports "no display" and windows live in memory.
 // A window's frame image is normally the GDI's surface of the window itself, so showing a frame
-// copies nothing; the server's completion event says when a shared image may be drawn again.
+// copies nothing; a second image lets a whole-window copy exchange images instead of copying. The
+// server's completion event says when a shared image may be drawn again.
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -50,14 +51,13 @@ constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
 constexpr char kClassProperty[] = "_CUBRIX_CLASS";
 constexpr long kLongestMarkLongs = 1024;  // 4 KiB: far beyond any class name or title we set
 
-// The last frame shown in a window, kept so that an exposed window can be repainted.
+// An image of a window's frame; the one shown last is kept so that an exposed window can be repainted.
 struct Frame {
   XImage* image = nullptr;
   XShmSegmentInfo shm{};
   bool shared = false;
   bool direct = false;  // pixels in the image have our 0x00RRGGBB layout
   size_t plainPixels = 0;  // the mapping behind a plain image's data
-  int unread = 0;  // shared puts whose completion the server has yet to report
 };
 
 struct NativeWindow {
@@ -70,7 +70,9 @@ struct NativeWindow {
   int width;
   int height;
   GC gc;
-  Frame frame;
+  Frame frames[2];     // the second only once the GDI asks for a spare
+  int shownFrame = 0;  // the image last sent
+  int unread = 0;      // shared puts whose completion the server has yet to report
 };
 
 Display* display = nullptr;
@@ -151,10 +153,7 @@ bool TextMatches(Display* connection, Window xid, Atom property, const char* wan
 
 // ---- Frames ----
 
-void ReleaseFrame(NativeWindow& native) {
-  Frame& frame = native.frame;
-  if (frame.image == nullptr) return;
-  WindowFrameReleased(native.window);
+void ReleaseImage(Frame& frame) {
   if (frame.shared) {
     XShmDetach(display, &frame.shm);
     XSync(display, False);
@@ -165,6 +164,15 @@ void ReleaseFrame(NativeWindow& native) {
   frame.image->data = nullptr;
   XDestroyImage(frame.image);
   frame = Frame();
+}
+
+void ReleaseFrames(NativeWindow& native) {
+  if (native.frames[0].image == nullptr && native.frames[1].image == nullptr) return;
+  WindowFrameReleased(native.window);
+  for (Frame& frame : native.frames) {
+    if (frame.image != nullptr) ReleaseImage(frame);
+  }
+  native.shownFrame = 0;
 }
 
 bool AttachSharedFrame(Frame& frame, int width, int height) {
@@ -218,20 +226,23 @@ bool CreatePlainFrame(Frame& frame, int width, int height) {
   return true;
 }
 
-bool EnsureFrame(NativeWindow& native) {
-  if (native.frame.image != nullptr) return true;
+bool EnsureFrame(NativeWindow& native, int index) {
+  Frame& frame = native.frames[index];
+  if (frame.image != nullptr) return true;
   if (native.width <= 0 || native.height <= 0 || native.width > kMaxWindowSide || native.height > kMaxWindowSide) {
     return false;
   }
-  if (!(sharedMemory && AttachSharedFrame(native.frame, native.width, native.height)) &&
-      !CreatePlainFrame(native.frame, native.width, native.height)) {
+  if (!(sharedMemory && AttachSharedFrame(frame, native.width, native.height)) &&
+      !CreatePlainFrame(frame, native.width, native.height)) {
     return false;
   }
-  const XImage* image = native.frame.image;
-  native.frame.direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000u &&
-                        image->green_mask == 0xFF00u && image->blue_mask == 0xFFu && image->byte_order == LSBFirst;
+  const XImage* image = frame.image;
+  frame.direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000u && image->green_mask == 0xFF00u &&
+                 image->blue_mask == 0xFFu && image->byte_order == LSBFirst;
   return true;
 }
+
+uint32_t* FramePixels(const Frame& frame) { return reinterpret_cast<uint32_t*>(frame.image->data); }
 
 char* FramePixelAddress(const Frame& frame, int x, int y) {
   return frame.image->data + static_cast<size_t>(y) * static_cast<size_t>(frame.image->bytes_per_line) +
@@ -253,15 +264,16 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
 }
 
 void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
-  if (native.frame.shared) {
+  const Frame& frame = native.frames[native.shownFrame];
+  if (frame.shared) {
     // The server must have read the segment before it is drawn into again: its completion event
     // says so, and PresenterAwaitFrameRead waits for it.
-    XShmPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
+    XShmPutImage(display, native.xid, native.gc, frame.image, x, y, x, y, static_cast<unsigned>(width),
                  static_cast<unsigned>(height), True);
-    ++native.frame.unread;
+    ++native.unread;
     XFlush(display);
   } else {
-    XPutImage(display, native.xid, native.gc, native.frame.image, x, y, x, y, static_cast<unsigned>(width),
+    XPutImage(display, native.xid, native.gc, frame.image, x, y, x, y, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
     XFlush(display);
   }
@@ -270,7 +282,7 @@ void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
 // ---- Windows ----
 
 void DestroyNative(NativeWindow& native) {
-  ReleaseFrame(native);
+  ReleaseFrames(native);
   if (native.gc != nullptr) XFreeGC(display, native.gc);
   native.gc = nullptr;
   if (native.xid != 0) XDestroyWindow(display, native.xid);
@@ -331,7 +343,7 @@ void OnFocusOut(const NativeWindow& native, const XFocusChangeEvent& focus) {
 void OnDestroyed(Window xid) {
   NativeWindow* native = FindByXid(xid);
   if (native != nullptr) {
-    ReleaseFrame(*native);
+    ReleaseFrames(*native);
     native->xid = 0;
     DestroyWindow(native->window);
     return;
@@ -358,7 +370,7 @@ bool HandleEvent(XEvent& event) {
   }
   if (event.type == completionType) {
     NativeWindow* native = FindByXid(reinterpret_cast<XShmCompletionEvent&>(event).drawable);
-    if (native != nullptr && native->frame.unread > 0) --native->frame.unread;
+    if (native != nullptr && native->unread > 0) --native->unread;
     return false;
   }
   NativeWindow* native = FindByXid(event.xany.window);
@@ -389,7 +401,7 @@ bool HandleEvent(XEvent& event) {
       return true;
     case Expose:
       if (event.xexpose.count != 0) return false;
-      if (native->frame.image != nullptr) PutFrame(*native, 0, 0, native->width, native->height);
+      if (native->frames[native->shownFrame].image != nullptr) PutFrame(*native, 0, 0, native->width, native->height);
       PostMessageA(window, WM_PAINT, 0, 0);
       return true;
     default:
@@ -542,11 +554,22 @@ bool PresenterBringForeignForward(uint32_t id) {
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
   if (display == nullptr || pixels == nullptr) return;
   NativeWindow* native = FindByHandle(window);
-  if (native == nullptr || native->xid == 0 || x < 0 || y < 0 || !EnsureFrame(*native)) return;
+  if (native == nullptr || native->xid == 0 || x < 0 || y < 0) return;
   width = width < native->width - x ? width : native->width - x;
   height = height < native->height - y ? height : native->height - y;
   if (width <= 0 || height <= 0) return;
-  CopyIntoFrame(native->frame, x, y, width, height, pixels, stride);
+  // Pixels in one of the window's images are sent from it; others are copied into the one shown.
+  for (int index = 0; index < 2; ++index) {
+    const Frame& frame = native->frames[index];
+    if (frame.image != nullptr && frame.direct &&
+        reinterpret_cast<const char*>(pixels) == FramePixelAddress(frame, x, y)) {
+      native->shownFrame = index;
+      PutFrame(*native, x, y, width, height);
+      return;
+    }
+  }
+  if (!EnsureFrame(*native, native->shownFrame)) return;
+  CopyIntoFrame(native->frames[native->shownFrame], x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
 }
 
@@ -554,33 +577,53 @@ bool PresenterWindowFrame(HWND window, int width, int height, uint32_t** pixels,
   if (display == nullptr) return false;
   NativeWindow* native = FindByHandle(window);
   if (native == nullptr || native->xid == 0 || native->dialog || native->width != width || native->height != height ||
-      !EnsureFrame(*native) || !native->frame.direct) {
+      !EnsureFrame(*native, native->shownFrame) || !native->frames[native->shownFrame].direct) {
     return false;
   }
-  *pixels = reinterpret_cast<uint32_t*>(native->frame.image->data);
-  *stride = native->frame.image->bytes_per_line / static_cast<int>(sizeof(uint32_t));
+  const Frame& frame = native->frames[native->shownFrame];
+  *pixels = FramePixels(frame);
+  *stride = frame.image->bytes_per_line / static_cast<int>(sizeof(uint32_t));
   return true;
+}
+
+bool PresenterWindowSpareFrame(HWND window, const uint32_t* inUse, uint32_t** pixels, int* stride) {
+  if (display == nullptr) return false;
+  NativeWindow* native = FindByHandle(window);
+  if (native == nullptr || native->xid == 0 || native->dialog) return false;
+  for (int index = 0; index < 2; ++index) {
+    const Frame& used = native->frames[index];
+    if (used.image == nullptr || FramePixels(used) != inUse) continue;
+    const int spare = 1 - index;
+    if (!EnsureFrame(*native, spare) || !native->frames[spare].direct ||
+        native->frames[spare].image->bytes_per_line != used.image->bytes_per_line) {
+      return false;
+    }
+    *pixels = FramePixels(native->frames[spare]);
+    *stride = used.image->bytes_per_line / static_cast<int>(sizeof(uint32_t));
+    return true;
+  }
+  return false;
 }
 
 void PresenterAwaitFrameRead(HWND window) {
   NativeWindow* native = FindByHandle(window);
-  if (display == nullptr || native == nullptr || native->frame.unread == 0) return;
+  if (display == nullptr || native == nullptr || native->unread == 0) return;
   if (native->xid == 0) {
-    native->frame.unread = 0;  // a window that is gone reports nothing more
+    native->unread = 0;  // a window that is gone reports nothing more
     return;
   }
   XEvent event;
   // A frame ago the event was mostly in already; taking it needs no round trip.
-  while (native->frame.unread > 0 && XCheckIfEvent(display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native->xid))) {
-    --native->frame.unread;
+  while (native->unread > 0 && XCheckIfEvent(display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native->xid))) {
+    --native->unread;
   }
-  if (native->frame.unread == 0) return;
+  if (native->unread == 0) return;
   // Once the server answers, it has handled every put before; a put it refused (the window gone)
   // reports no completion, so none is waited for beyond this.
   XSync(display, False);
   while (XCheckIfEvent(display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native->xid))) {
   }
-  native->frame.unread = 0;
+  native->unread = 0;
 }
 
 // ---- Pointer ----
@@ -634,7 +677,7 @@ void PresenterUseSharedMemory(bool allowed) { sharedMemory = allowed && serverOf
 
 bool PresenterFrameIsShared(HWND window) {
   const NativeWindow* native = FindByHandle(window);
-  return native != nullptr && native->frame.shared;
+  return native != nullptr && native->frames[native->shownFrame].shared;
 }
 
 Window PresenterNativeWindow(HWND window) {

@@ -219,6 +219,48 @@ TEST_F(X11Test, EachFrameTheServerHoldsIsTheWindowsSurface) {
   }
 }
 
+// A whole-window copy trades the window's and the bitmap's frame images. Frames that draw on the
+// back bitmap before clearing it, or on the window between copies, must still see every surface
+// as plain copies would leave it: here two memory bitmaps, between which nothing is traded.
+TEST_F(X11Test, TradedFrameImagesKeepWhatEachSurfaceHolds) {
+  constexpr int kWidth = 64, kHeight = 48;
+  const RECT whole = {0, 0, kWidth, kHeight};
+  HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  for (bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
+    PresenterUseSharedMemory(shared);
+    HWND window = Popup(kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
+    HDC dc = GetDC(window);
+    HDC back = CreateCompatibleDC(dc), backMirror = CreateCompatibleDC(dc), windowMirror = CreateCompatibleDC(dc);
+    for (HDC memory : {back, backMirror, windowMirror}) SelectObject(memory, CreateCompatibleBitmap(dc, kWidth, kHeight));
+    for (int frame = 0; frame < 12; ++frame) {
+      const int left = 7 * frame - 10;
+      const POINT square[] = {{left, 4}, {left + 20, 4}, {left + 20, 24}, {left, 24}};
+      const RECT band = {0, 3 * frame, kWidth, 3 * frame + 5};
+      for (HDC surface : {back, backMirror}) {
+        // Every fourth frame draws over the last one, whose pixels the back bitmap traded away.
+        if (frame % 4 != 3) FillRect(surface, &whole, black);
+        Polygon(surface, square, 4);
+      }
+      BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
+      BitBlt(windowMirror, 0, 0, kWidth, kHeight, backMirror, 0, 0, SRCCOPY);
+      if (frame % 5 == 4) {
+        // The window changes while the back bitmap's content is still in it.
+        FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FillRect(windowMirror, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      }
+      ASSERT_EQ(TestHooks::DcPixels(back).data, TestHooks::DcPixels(backMirror).data) << "frame " << frame;
+      ASSERT_EQ(TestHooks::WindowPixels(window).data, TestHooks::DcPixels(windowMirror).data) << "frame " << frame;
+      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), TestHooks::WindowPixels(window).data) << "frame " << frame;
+    }
+    // The window goes while the back bitmap holds one of its images: the bitmap keeps its pixels.
+    DestroyWindow(window);
+    EXPECT_EQ(TestHooks::DcPixels(back).data, TestHooks::DcPixels(backMirror).data);
+    for (HDC memory : {back, backMirror, windowMirror}) DeleteDC(memory);
+  }
+}
+
 // The server's image of a shared frame points at the frame's segment record; windows made and
 // ended after it must not move that record.
 TEST_F(X11Test, AFrameStillReachesTheServerAfterOtherWindowsComeAndGo) {
