@@ -55,10 +55,9 @@ struct GdiObject {
   Damage damage;
   // After an exchange (see ExchangeWhole) a bitmap's content is its window surface's pixels and its
   // own pixels are stale, bounded by its damage: `contentIn` names the window surface, whose
-  // `contentOf` names the bitmap back. `spareHolder` is the bitmap holding a window's other frame image.
+  // `contentOf` names the bitmap back.
   HGDIOBJ contentIn = nullptr;
   HGDIOBJ contentOf = nullptr;
-  HGDIOBJ spareHolder = nullptr;
   // Palette.
   std::vector<PALETTEENTRY> entries;
   // Device context.
@@ -379,9 +378,18 @@ void MoveOffFrame(GdiObject& surface) {
   }
 }
 
+// The bitmap holding the window's spare frame image, if any.
+GdiObject* SpareHolder(HWND window) {
+  if (window == nullptr) return nullptr;
+  for (GdiObject& object : objects) {
+    if (object.kind == Kind::Bitmap && !object.windowSurface && object.frameOf == window) return &object;
+  }
+  return nullptr;
+}
+
 // Moves a bitmap into its window's spare frame image, which is black until someone holds it.
-bool MoveOntoSpareFrame(GdiObject& bitmap, HGDIOBJ handle, GdiObject& window) {
-  if (Lookup(window.spareHolder, Kind::Bitmap) != nullptr) return false;
+bool MoveOntoSpareFrame(GdiObject& bitmap, GdiObject& window) {
+  if (SpareHolder(window.frameOf) != nullptr) return false;
   uint32_t* spare = nullptr;
   int stride = 0;
   if (!PresenterWindowSpareFrame(window.frameOf, window.pixels, &spare, &stride)) return false;
@@ -392,7 +400,6 @@ bool MoveOntoSpareFrame(GdiObject& bitmap, HGDIOBJ handle, GdiObject& window) {
   bitmap.pixels = spare;
   bitmap.stride = stride;
   bitmap.frameOf = window.frameOf;
-  window.spareHolder = handle;
   return true;
 }
 
@@ -404,7 +411,7 @@ bool ExchangeWhole(GdiObject& window, HGDIOBJ windowHandle, GdiObject& bitmap, H
       bitmap.height != window.height) {
     return false;
   }
-  if (window.frameOf != nullptr && bitmap.frameOf == nullptr && !MoveOntoSpareFrame(bitmap, bitmapHandle, window)) {
+  if (window.frameOf != nullptr && bitmap.frameOf == nullptr && !MoveOntoSpareFrame(bitmap, window)) {
     return false;
   }
   if (bitmap.frameOf != window.frameOf) return false;
@@ -431,9 +438,6 @@ void DetachSurface(GdiObject& surface) {
     const DamageRect& part = surface.damage.rects[i];
     FillSpanRect(SurfaceOf(surface), part.left, part.top, part.right, part.bottom, 0);
   }
-  for (GdiObject& object : objects) {
-    if (object.windowSurface && object.frameOf == surface.frameOf) object.spareHolder = nullptr;
-  }
 }
 
 // Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
@@ -443,8 +447,7 @@ bool SizeSurface(GdiObject& surface, HWND window, int width, int height) {
   if (width > kMaxBitmapSide || height > kMaxBitmapSide || int64_t{width} * height > kMaxBitmapPixels) return false;
   // The old pixels go: an exchanged bitmap takes its content back, and the spare image is let go.
   Settle(surface);
-  if (GdiObject* holder = Lookup(surface.spareHolder, Kind::Bitmap)) MoveOffFrame(*holder);
-  surface.spareHolder = nullptr;
+  if (GdiObject* holder = surface.windowSurface ? SpareHolder(surface.frameOf) : nullptr) MoveOffFrame(*holder);
   uint32_t* frame = nullptr;
   int frameStride = 0;
   if (window != nullptr && width > 0 && height > 0 && PresenterWindowFrame(window, width, height, &frame, &frameStride)) {
@@ -554,7 +557,6 @@ void WindowFrameReleased(HWND window) {
   for (GdiObject& object : objects) {
     if (object.kind != Kind::Bitmap || object.frameOf != window) continue;
     MoveOffFrame(object);
-    object.spareHolder = nullptr;
   }
 }
 

@@ -376,6 +376,38 @@ TEST_F(GdiTest, AWindowKeepsOneContextOfItsClientSizeUntilItIsDestroyed) {
   EXPECT_EQ(GetDC(nullptr), nullptr);
 }
 
+// A whole bitmap copied onto a whole window may trade pixels with it instead; whatever comes next,
+// each surface must hold what a plain copy would have left.
+TEST_F(GdiTest, AfterAWholeWindowCopyTheBitmapStillHoldsItsPicture) {
+  HWND window = MakeWindow(40, 30);
+  HDC dc = GetDC(window);
+  HDC back = MemoryDc(40, 30);
+  const RECT whole = {0, 0, 40, 30};
+  Fill(back, RECT{0, 0, 10, 10}, RGB(255, 0, 0));
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 40, 30, back, 0, 0, SRCCOPY));
+  EXPECT_EQ(Count(back, kRed), 100) << "read after the copy";
+  Fill(dc, RECT{0, 0, 40, 5}, RGB(255, 255, 255));
+  EXPECT_EQ(Count(back, kRed), 100) << "the window changed after the copy";
+  EXPECT_EQ(Count(dc, kRed), 50);
+
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 40, 30, back, 0, 0, SRCCOPY));
+  Fill(back, RECT{20, 20, 30, 30}, RGB(0, 0, 255));
+  EXPECT_EQ(Count(back, kRed), 100) << "drawn on after the copy, without a clear";
+  EXPECT_EQ(Count(back, 0x0000FFu), 100);
+  EXPECT_EQ(Count(dc, 0x0000FFu), 0);
+
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 40, 30, back, 0, 0, SRCCOPY));
+  FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(Count(back, kBlack), 40 * 30) << "cleared all over after the copy";
+  EXPECT_EQ(Count(dc, kRed) + Count(dc, 0x0000FFu), 200);
+
+  Fill(back, RECT{5, 5, 15, 15}, RGB(255, 0, 0));
+  ASSERT_TRUE(BitBlt(dc, 0, 0, 40, 30, back, 0, 0, SRCCOPY));
+  DestroyWindow(window);
+  EXPECT_EQ(Count(back, kRed), 100) << "the window went after the copy";
+  EXPECT_EQ(Count(back, kBlack), 40 * 30 - 100);
+}
+
 TEST_F(GdiTest, GetDcFailsWhenToldToOrWhenTheWindowIsTooLargeToHold) {
   HWND window = MakeWindow(8, 8);
   TestHooks::FailCall(TestHooks::Call::GetDC);
