@@ -1,6 +1,6 @@
 // End-to-end helper: starts a program with an exact command line and reports its full exit code,
-// lists the windows on the desktop, or tells the tick count, so the suite can look at Windows
-// state from outside.
+// lists the windows on the desktop, tells the tick count or places the pointer, so the suite can
+// look at Windows state from outside.
 #include <windows.h>
 
 #include <cstdio>
@@ -139,6 +139,12 @@ int main(int argc, char** argv) {
     std::printf("%lu\n", GetTickCount());
     return 0;
   }
-  std::fprintf(stderr, "usage: probe run <command line with \\t \\\\ \\xNN escapes> | probe windows | probe tick\n");
+  // Wine keeps the pointer position a while without asking X: after a move made behind its back,
+  // a saver started at once could take the old position as its own and close on the difference.
+  if (argc == 4 && std::strcmp(argv[1], "pointer") == 0) {
+    return SetCursorPos(std::atoi(argv[2]), std::atoi(argv[3])) ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: probe run <command line with \\t \\\\ \\xNN escapes> | probe windows | probe tick"
+                       " | probe pointer X Y\n");
   return 2;
 }

@@ -63,6 +63,8 @@ class Suite:
         if self.files["Cubrix.scr"]:
             shutil.copy(self.files["Cubrix.scr"], os.path.join(self.wine.staging, "Cubrix.scr"))
         self.screen.move_pointer(*CENTRE)
+        # Through Wine too, so that the next saver does not see the pointer where it last was.
+        self.wine.run(self.files["e2e_probe.exe"], "pointer", *map(str, CENTRE))
 
     def install(self, name):
         """Places one of our stand-in system libraries next to the saver, first in its search path."""
