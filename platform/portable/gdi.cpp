@@ -319,6 +319,17 @@ void CopyPixels(const Surface& to, const Surface& from, const DamageRect& rect, 
   }
 }
 
+void CopyRects(const Surface& to, const Surface& from, const Damage& rects, int64_t shiftX = 0, int64_t shiftY = 0) {
+  for (int i = 0; i < rects.count; ++i) CopyPixels(to, from, rects.rects[i], shiftX, shiftY);
+}
+
+void FillRects(const Surface& surface, const Damage& rects, uint32_t pixel) {
+  for (int i = 0; i < rects.count; ++i) {
+    const DamageRect& part = rects.rects[i];
+    FillSpanRect(surface, part.left, part.top, part.right, part.bottom, pixel);
+  }
+}
+
 // ---- Exchanged pixels ----
 //
 // The saver copies its whole back bitmap onto its whole window every frame. Instead of copying,
@@ -354,7 +365,7 @@ void Settle(GdiObject& surface) {
   Damage changed = holder->damage;
   for (int i = 0; i < bitmap->damage.count; ++i) AddDamage(changed, bitmap->damage.rects[i]);
   AwaitServer(*bitmap);
-  for (int i = 0; i < changed.count; ++i) CopyPixels(SurfaceOf(*bitmap), SurfaceOf(*holder), changed.rects[i], 0, 0);
+  CopyRects(SurfaceOf(*bitmap), SurfaceOf(*holder), changed);
   bitmap->damage = holder->damage;
 }
 
@@ -364,10 +375,7 @@ void MoveOffFrame(GdiObject& surface) {
   if (surface.frameOf == nullptr) return;
   const size_t count = static_cast<size_t>(surface.width) * static_cast<size_t>(surface.height);
   uint32_t* own = MapPixels(count);
-  const Surface ownSurface{own, surface.width, surface.height, surface.width};
-  for (int i = 0; own != nullptr && i < surface.damage.count; ++i) {
-    CopyPixels(ownSurface, SurfaceOf(surface), surface.damage.rects[i], 0, 0);
-  }
+  if (own != nullptr) CopyRects(Surface{own, surface.width, surface.height, surface.width}, SurfaceOf(surface), surface.damage);
   surface.pixels = own;
   surface.frameOf = nullptr;
   surface.mappedPixels = own != nullptr ? count : 0;
@@ -394,8 +402,7 @@ bool MoveOntoSpareFrame(GdiObject& bitmap, GdiObject& window) {
   int stride = 0;
   if (!PresenterWindowSpareFrame(window.frameOf, window.pixels, &spare, &stride)) return false;
   PresenterAwaitFrameRead(window.frameOf);
-  const Surface spareSurface{spare, bitmap.width, bitmap.height, stride};
-  for (int i = 0; i < bitmap.damage.count; ++i) CopyPixels(spareSurface, SurfaceOf(bitmap), bitmap.damage.rects[i], 0, 0);
+  CopyRects(Surface{spare, bitmap.width, bitmap.height, stride}, SurfaceOf(bitmap), bitmap.damage);
   ReleasePixels(bitmap);
   bitmap.pixels = spare;
   bitmap.stride = stride;
@@ -403,12 +410,11 @@ bool MoveOntoSpareFrame(GdiObject& bitmap, GdiObject& window) {
   return true;
 }
 
-// A copy of the whole of a bitmap onto the whole of a window surface the same size, done as an
-// exchange where the two can trade pixels; false where it must be copied.
+// A copy of the whole of a bitmap onto the whole of a window surface the same size (already
+// settled), done as an exchange where the two can trade pixels; false where it must be copied.
 bool ExchangeWhole(GdiObject& window, HGDIOBJ windowHandle, GdiObject& bitmap, HGDIOBJ bitmapHandle) {
-  if (!DamageTracking() || !window.windowSurface || bitmap.windowSurface || bitmap.stock || &window == &bitmap ||
-      bitmap.contentIn != nullptr || window.contentOf != nullptr || bitmap.width != window.width ||
-      bitmap.height != window.height) {
+  if (!DamageTracking() || !window.windowSurface || bitmap.windowSurface || bitmap.stock ||
+      bitmap.contentIn != nullptr || bitmap.width != window.width || bitmap.height != window.height) {
     return false;
   }
   if (window.frameOf != nullptr && bitmap.frameOf == nullptr && !MoveOntoSpareFrame(bitmap, window)) {
@@ -434,10 +440,7 @@ void DetachSurface(GdiObject& surface) {
   }
   if (surface.frameOf == nullptr || surface.windowSurface) return;
   AwaitServer(surface);
-  for (int i = 0; i < surface.damage.count; ++i) {
-    const DamageRect& part = surface.damage.rects[i];
-    FillSpanRect(SurfaceOf(surface), part.left, part.top, part.right, part.bottom, 0);
-  }
+  FillRects(SurfaceOf(surface), surface.damage, 0);
 }
 
 // Gives a bitmap or window surface its size, all black; refused beyond the largest size we allow.
@@ -788,10 +791,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   }
   if (changed.count == 0) return 1;
   AwaitServer(*target);
-  for (int i = 0; i < changed.count; ++i) {
-    const DamageRect& part = changed.rects[i];
-    FillSpanRect(SurfaceOf(*target), part.left, part.top, part.right, part.bottom, pixel);
-  }
+  FillRects(SurfaceOf(*target), changed, pixel);
   if (pixel == 0) {
     target->damage = DamageOutside(target->damage, area);
   } else {
@@ -861,9 +861,7 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
     AddDamage(changed, bounds);
   }
   if (changed.count > 0) AwaitServer(*to);
-  for (int i = 0; i < changed.count; ++i) {
-    CopyPixels(SurfaceOf(*to), SurfaceOf(content), changed.rects[i], dx - sx, dy - sy);
-  }
+  CopyRects(SurfaceOf(*to), SurfaceOf(content), changed, dx - sx, dy - sy);
   Damage rest = DamageOutside(to->damage, blit);
   for (int i = 0; i < arriving.count; ++i) AddDamage(rest, arriving.rects[i]);
   to->damage = rest;
