@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "platform/portable/presenter.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/x11_internal.h"
-#include "platform/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -21,7 +21,7 @@ void ShowFrame(benchmark::State& state) {
     state.SkipWithError("needs an X display");
     return;
   }
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   PresenterUseSharedMemory(shared);
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
@@ -44,7 +44,7 @@ void ShowFrame(benchmark::State& state) {
   DeleteDC(back);
   ReleaseDC(window, dc);
   DestroyWindow(window);
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   PresenterUseSharedMemory(true);
 }
 // Wall time: the X server's share of the work runs in its own process.

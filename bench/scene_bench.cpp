@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "bench/scene_objects.h"
+#include "geometry/rotation.h"
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 #include "scene/colour_table.h"
-#include "geometry/rotation.h"
 #include "scene/object_file.h"
 #include "scene/renderer.h"
 #include "scene/scene_proc.h"
@@ -29,13 +30,13 @@ struct SceneRun {
 };
 
 SceneRun StartScene(const std::string& objectText, int width, int height) {
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   ResetSceneState();
   ResetHostState();
   std::string drive = "/tmp/cubrix_scene_bench";
   mkdir(drive.c_str(), 0755);
   mkdir((drive + "/windows").c_str(), 0755);
-  TestHooks::SetDriveFolder(drive);
+  SetDriveOverride(drive);
   std::ofstream(drive + "/windows/Cube.dat", std::ios::binary) << objectText;
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = SceneProc;
@@ -89,11 +90,10 @@ void FrameBenchmark(benchmark::State& state, const std::string& objectText) {
   }
   for (auto _ : state) {
     SendMessageA(run.window, WM_TIMER, 1, 0);
-    TestHooks::ClearCallLog();
   }
   state.counters["overdraw_screens"] = AverageOverdraw(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   DestroyWindow(run.window);
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
 }
 
 void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText(CUBRIX_SOURCE_DIR)); }
@@ -124,7 +124,7 @@ void BM_ScreenFill(benchmark::State& state) {
 }
 
 void BM_LoadSample(benchmark::State& state) {
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   const char* path = "/tmp/cubrix_scene_bench_cube.dat";
   std::ofstream(path, std::ios::binary) << SampleObjectText(CUBRIX_SOURCE_DIR);
   for (auto _ : state) {
@@ -133,7 +133,6 @@ void BM_LoadSample(benchmark::State& state) {
     benchmark::DoNotOptimize(result);
     FreeObject(object);
     FreeColourTable();
-    TestHooks::ClearCallLog();
   }
   std::remove(path);
 }

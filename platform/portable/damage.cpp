@@ -3,9 +3,10 @@
 
 #include <algorithm>
 
+#include "platform/portable/test_seam.h"
+
 namespace {
 
-bool tracking = true;
 // Two rectangles merge when their bound wastes at most 1/kMergeWasteShare of their area.
 constexpr int64_t kMergeWasteShare = 8;
 
@@ -96,5 +97,4 @@ DamageRect DamageBounds(const Damage& damage) {
   return bounds;
 }
 
-void SetDamageTracking(bool on) { tracking = on; }
-bool DamageTracking() { return tracking; }
+bool DamageTracking() { return SwitchOn(Seam::Switch::DamageTracking); }

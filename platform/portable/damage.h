@@ -37,8 +37,7 @@ Damage DamageOutside(const Damage& damage, const DamageRect& cut);
 void AddDamageWithin(Damage& into, const Damage& damage, const DamageRect& clip, int64_t dx, int64_t dy);
 DamageRect DamageBounds(const Damage& damage);
 
-// Whether drawing uses the bounds. Off, every surface counts as damaged all over and each call
-// clears, copies and shows all it is asked to, as without tracking; the bounds are kept either
-// way. Tests compare the two.
-void SetDamageTracking(bool on);
+// Whether drawing uses the bounds (Seam::Switch::DamageTracking). Off, every surface counts as
+// damaged all over and each call clears, copies and shows all it is asked to, as without
+// tracking; the bounds are kept either way. Tests compare the two.
 bool DamageTracking();

@@ -6,14 +6,15 @@
 
 #include "platform/portable/dialog_resource.h"
 #include "platform/portable/dialog_x11.h"
-#include "platform/portable/hooks_internal.h"
+#include "platform/portable/dialogs.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::LogKind;
 
 namespace {
 
@@ -22,7 +23,7 @@ constexpr int kMaxDialogResources = 8;
 const DialogResource* dialogResources[kMaxDialogResources];
 int dialogResourceCount;
 
-std::function<int(const HookPoints::MessageBoxCall&)> messageBoxResponder;
+std::function<int(const MessageBoxCall&)> messageBoxResponder;
 std::function<void(HWND)> dialogDriver;
 
 // Dialog units of the 8-point dialog font: 4 horizontal units are 6 pixels, 8 vertical are 13.
@@ -118,7 +119,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string logged = shownCaption + "\n" + shownText;
   LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
-  if (messageBoxResponder) return messageBoxResponder(HookPoints::MessageBoxCall{owner, shownText, shownCaption, type});
+  if (messageBoxResponder) return messageBoxResponder(MessageBoxCall{owner, shownText, shownCaption, type});
   if (PresenterActive() && InsideAnotherProgramsWindow(owner)) {
     return ShowMessageInOwner(owner, shownText.c_str(), shownCaption.c_str());
   }
@@ -181,7 +182,7 @@ void RegisterDialogResource(const DialogResource* resource) {
   if (dialogResourceCount < kMaxDialogResources) dialogResources[dialogResourceCount++] = resource;
 }
 
-void SetMessageBoxHook(std::function<int(const HookPoints::MessageBoxCall&)> responder) {
+void SetMessageBoxHook(std::function<int(const MessageBoxCall&)> responder) {
   messageBoxResponder = std::move(responder);
 }
 

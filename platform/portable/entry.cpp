@@ -1,5 +1,5 @@
 // The portable program's main(): the command line, the display, then WinMain as Windows calls it.
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
 #include "platform/win32.h"

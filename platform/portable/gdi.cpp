@@ -11,15 +11,15 @@
 
 #include "platform/portable/damage.h"
 #include "platform/portable/gdi_internal.h"
-#include "platform/portable/hooks_internal.h"
 #include "platform/portable/pixel_memory.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::HandleKind;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::HandleKind;
+using Seam::LogKind;
 
 namespace {
 

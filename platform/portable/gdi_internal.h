@@ -18,3 +18,6 @@ HPALETTE DcSelectedPalette(HDC dc);
 // The presenter lets go of a window's frame image: a surface drawn in it keeps its pixels in
 // memory of its own from now on.
 void WindowFrameReleased(HWND window);
+
+// Every object but the stock ones is freed (ResetPortablePlatform).
+void ResetGdi();

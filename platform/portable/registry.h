@@ -4,7 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/hook_points.h"
+#include "platform/win32.h"
+
+// A registry value as the registry holds it.
+constexpr DWORD kRegBinary = 3;  // REG_BINARY, which the saver itself never reads
+struct RegistryValue {
+  DWORD type;              // REG_DWORD, REG_SZ or kRegBinary
+  std::vector<BYTE> data;  // the value's bytes as the registry holds them
+};
 
 // Blanks, tabs and carriage returns off both ends.
 std::string Trim(const std::string& text);
@@ -14,5 +21,8 @@ std::vector<std::string> ReadLines(const std::string& path);
 std::string RegistryPath();
 std::string ProfilePath(const char* fileName);
 // Values as the registry holds them: a little-endian DWORD, a string with its ending zero.
-HookPoints::RegistryValue DwordRegistryValue(DWORD value);
-HookPoints::RegistryValue StringRegistryValue(const std::string& text);
+RegistryValue DwordRegistryValue(DWORD value);
+RegistryValue StringRegistryValue(const std::string& text);
+
+// Open keys are forgotten (ResetPortablePlatform).
+void ResetRegistry();

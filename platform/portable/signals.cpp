@@ -3,7 +3,7 @@
 
 #include <signal.h>
 
-#include "platform/portable/hooks_internal.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 

@@ -6,3 +6,6 @@ void InstallTerminationHandler();
 void RequestTermination();
 // At a safe point of the message loop: a signal that arrived destroys every own window.
 void CheckTermination();
+
+// A signal that has not been acted on is forgotten (ResetPortablePlatform).
+void ResetSignals();

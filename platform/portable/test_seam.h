@@ -1,62 +1,113 @@
-// Where the test hooks library plugs into the portable platform's areas. In the program nothing
-// is plugged in, and each hook point costs one test of a null pointer or an empty value.
+// The portable platform's seam for tests: a null-checked recorder for faults, the call log and
+// handle counts, and switches that select a path. Only the explicit control entries below change
+// them; without a recorder each hook costs one load and a branch.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include "platform/hook_points.h"
-#include "platform/win32.h"
+namespace Seam {
 
-// What the hooks library records: faults it injects, the call log and live-handle counts.
-struct HookRecorder {
-  bool (*injectedFailure)(HookPoints::Call call);
-  void (*logCall)(HookPoints::LogKind kind, intptr_t a, intptr_t b, intptr_t c, intptr_t d, const char* text);
-  void (*countHandle)(HookPoints::HandleKind kind, int delta);
+// Calls that a test can make fail as Windows reports failure.
+enum class Call {
+  GlobalAlloc,
+  GlobalReAlloc,
+  GlobalLock,
+  LocalAlloc,
+  CreateSolidBrush,
+  CreatePalette,
+  CreateCompatibleDC,
+  CreateCompatibleBitmap,
+  GetDC,
+  RegisterClass,
+  CreateWindow,
+  SetTimer,
+  LoadLibrary,
+  RegOpenKey,
+  DialogBox,
+  GetWindowsDirectory,
 };
-inline const HookRecorder* hookRecorder = nullptr;
 
-// True when a test asked this call to fail now (it counts the call either way).
-inline bool InjectedFailure(HookPoints::Call call) {
-  return hookRecorder != nullptr && hookRecorder->injectedFailure(call);
+// Entries of the call log, with what each records.
+enum class LogKind {
+  PostMessage,          // window, message, wParam, lParam
+  SendMessage,          // window, message, wParam, lParam
+  DefWindowProc,        // window, message, wParam, lParam
+  DispatchMessage,      // window, message, wParam, lParam
+  SetTimer,             // window, id, elapse
+  KillTimer,            // window, id
+  RegisterClass,        // style, background brush, cursor, instance; text: class name
+  CreateWindow,         // window, style, exStyle, parent; text: class name
+  DestroyWindow,        // window
+  SetForegroundWindow,  // window
+  SetCursor,            // cursor
+  SystemParametersInfo, // action, param
+  MessageBox,           // owner, type; text: caption + '\n' + text
+  DialogBox,            // owner, template id, param
+  EndDialog,            // dialog, result
+  CheckDlgButton,       // dialog, id, check
+  EnableWindow,         // window, enable
+  LoadLibrary,          // module (0 when it failed); text: name
+  FreeLibrary,          // module
+  GetProcAddress,       // module; text: entry name
+  Sleep,                // milliseconds
+  RegOpenKey,           // result; text: sub-key
+  RegQueryValue,        // result; text: value name
+  RegCloseKey,          // key
+  SelectObject,         // dc, object, previous
+  SelectPalette,        // dc, palette, previous
+};
+
+// Kinds of handles whose creation (+1) and release (-1) are counted.
+enum class HandleKind { GlobalBlock, LocalBlock, DC, Bitmap, Brush, Pen, Palette, Window, Module, Timer, Key };
+
+// What a test harness records: faults it injects, the call log and live-handle counts.
+struct Recorder {
+  bool (*injectedFailure)(Call call);  // true when this call is to fail now (it counts the call)
+  void (*logCall)(LogKind kind, intptr_t a, intptr_t b, intptr_t c, intptr_t d, const char* text);
+  void (*countHandle)(HandleKind kind, int delta);
+};
+
+// Paths the platform can take either way; tests and benchmarks compare the two. All are on
+// after a reset.
+enum class Switch {
+  DamageTracking,  // off: every surface counts as damaged all over (gdi/damage.h)
+  SharedMemory,    // off: frames go to the display without shared memory (windows made later)
+  PixelExchange,   // off: a whole-bitmap copy onto a whole window surface copies (gdi/exchange.h)
+};
+constexpr int kSwitchCount = 3;
+
+struct State {
+  const Recorder* recorder = nullptr;
+  bool switches[kSwitchCount] = {true, true, true};
+};
+
+// ---- Control entries: the only writers of the seam's state ----
+// The recorder gets every hook from now on; null removes it. The program installs none.
+void InstallRecorder(const Recorder* recorder);
+void SetSwitch(Switch which, bool on);
+
+}  // namespace Seam
+
+inline Seam::State seamState;
+
+// ---- Hooks ----
+inline bool SwitchOn(Seam::Switch which) { return seamState.switches[static_cast<int>(which)]; }
+
+inline bool InjectedFailure(Seam::Call call) {
+  return seamState.recorder != nullptr && seamState.recorder->injectedFailure(call);
 }
-inline void LogCall(HookPoints::LogKind kind, intptr_t a = 0, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0,
+
+inline void LogCall(Seam::LogKind kind, intptr_t a = 0, intptr_t b = 0, intptr_t c = 0, intptr_t d = 0,
                     const char* text = nullptr) {
-  if (hookRecorder != nullptr) hookRecorder->logCall(kind, a, b, c, d, text);
+  if (seamState.recorder != nullptr) seamState.recorder->logCall(kind, a, b, c, d, text);
 }
+
 // Every area reports the handles it creates (+1) and releases (-1).
-inline void CountHandle(HookPoints::HandleKind kind, int delta) {
-  if (hookRecorder != nullptr) hookRecorder->countHandle(kind, delta);
+inline void CountHandle(Seam::HandleKind kind, int delta) {
+  if (seamState.recorder != nullptr) seamState.recorder->countHandle(kind, delta);
 }
 
-// The virtual clock: while one is set, ticks, Sleep and timers follow it instead of the real clock.
-struct VirtualClock {
-  DWORD start = 0;   // what GetTickCount reports at virtual time 0
-  uint64_t now = 0;  // milliseconds since the clock was set
-};
-inline VirtualClock* virtualClock = nullptr;
-
-// ---- Inputs that replace what the system would report (kernel, files, user, dialogs) ----
-enum class Win95Override { None, Yes, No };
-void SetWin95Override(Win95Override setting);
-void SetCommandLineText(const char* line);
-void RegisterInProcessModule(const std::string& name, const std::vector<HookPoints::ModuleEntry>& entries);
-void RemoveInProcessModule(const std::string& name);
-void SetDriveOverride(const std::string& path);  // empty: the environment decides
-void SetInjectedCursor(POINT position);          // where the pointer is without a display
-void SetScreenSizeOverride(int width, int height);  // 0: the display's size
-bool PointerHidden();
-bool SaverRunningFlag();
-void SetMessageBoxHook(std::function<int(const HookPoints::MessageBoxCall&)> responder);
-void SetDialogDriverHook(std::function<void(HWND dialog)> driver);
-
-// Each area forgets its state when a test resets the platform.
-void ResetKernel();
-void ResetUser();
-void ResetSignals();
-void ResetDialogs();
-void ResetRegistry();
-void ResetFiles();
-void ResetGdi();
+// Puts the whole portable platform back to its start, area by area (reset.cpp): every window
+// destroyed; queues, timers, objects, keys, blocks and modules gone; overrides cleared; the real
+// clock back and every switch on. The recorder stays installed.
+void ResetPortablePlatform();

@@ -9,17 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::HandleKind;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::HandleKind;
+using Seam::LogKind;
 
 namespace {
 
@@ -482,7 +482,7 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-// ---- Hook points of this area ----
+// ---- Inputs in place of the system's ----
 
 void SetInjectedCursor(POINT position) { injectedCursor = position; }
 bool PointerHidden() { return cursorHidden; }

@@ -17,6 +17,15 @@ void DestroyChildrenOfForeign(uint32_t foreignId);
 // Destroys every own top-level window: how SIGTERM ends the program.
 void DestroyAllWindows();
 
+// ---- Inputs in place of the system's, and what the program set ----
+void SetInjectedCursor(POINT position);             // where the pointer is without a display
+void SetScreenSizeOverride(int width, int height);  // 0: the display's size
+bool PointerHidden();                               // SetCursor(null) was the last call
+bool SaverRunningFlag();                            // as SPI_SCREENSAVERRUNNING last set it
+
+// Every window is destroyed and every queue emptied (ResetPortablePlatform).
+void ResetUser();
+
 // ---- For dialogs.cpp: the dialog window of a modal dialog or message box (dialog_windows.cpp) ----
 struct DialogState {
   DLGPROC procedure = nullptr;  // null for a message box, which only waits for a command

@@ -1,7 +1,7 @@
-// Test hooks that read the software GDI: pixels of surfaces and what a device context holds.
+// Test hooks that read the software GDI: the pixels of surfaces.
 #include "platform/portable/gdi_internal.h"
 #include "platform/portable/window_table.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 namespace {
 
@@ -36,10 +36,5 @@ Pixels DcPixels(HDC dc) {
 }
 
 Pixels WindowPixels(HWND window) { return DcPixels(WindowDc(window)); }
-
-HGDIOBJ SelectedBitmap(HDC dc) { return DcSelectedBitmap(dc); }
-HGDIOBJ SelectedBrush(HDC dc) { return DcSelectedBrush(dc); }
-HGDIOBJ SelectedPen(HDC dc) { return DcSelectedPen(dc); }
-HPALETTE SelectedPalette(HDC dc) { return DcSelectedPalette(dc); }
 
 }  // namespace TestHooks

@@ -1,20 +1,16 @@
-// The test hooks' own state: injected faults, the call log, live-handle counts, the virtual clock.
+// The recorder the test library installs in the platform's seam: injected faults, the call log
+// and live-handle counts, all kept here and written only through the recorder's hooks.
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 namespace {
 
 std::map<TestHooks::Call, int> pendingFaults;  // calls still to pass before the failing one
 std::vector<TestHooks::LoggedCall> callLog;
-// Only tests read the log: a saver run by a test program must not grow it frame after frame.
-bool recordingCalls = false;
 std::map<TestHooks::HandleKind, int> liveHandles;
-VirtualClock testClock;
 
 bool InjectedFailureNow(TestHooks::Call call) {
   auto fault = pendingFaults.find(call);
@@ -25,16 +21,12 @@ bool InjectedFailureNow(TestHooks::Call call) {
 }
 
 void RecordCall(TestHooks::LogKind kind, intptr_t a, intptr_t b, intptr_t c, intptr_t d, const char* text) {
-  if (!recordingCalls) return;
   callLog.push_back(TestHooks::LoggedCall{kind, {a, b, c, d}, text != nullptr ? text : ""});
 }
 
 void RecordHandle(TestHooks::HandleKind kind, int delta) { liveHandles[kind] += delta; }
 
-const HookRecorder kRecorder{InjectedFailureNow, RecordCall, RecordHandle};
-
-// Linking the hooks plugs them in before main(), so handles are counted from the start.
-[[maybe_unused]] const bool kPluggedIn = (hookRecorder = &kRecorder, true);
+const Seam::Recorder kRecorder{InjectedFailureNow, RecordCall, RecordHandle};
 
 }  // namespace
 
@@ -56,26 +48,11 @@ std::vector<TestHooks::LoggedCall> TestHooks::CallLogOf(LogKind kind) {
 
 int TestHooks::LiveHandles(HandleKind kind) { return liveHandles[kind]; }
 
-void TestHooks::UseVirtualClock(DWORD start) {
-  testClock = VirtualClock{start, 0};
-  virtualClock = &testClock;
-}
-
-void TestHooks::AdvanceClock(DWORD milliseconds) { AdvanceVirtualClock(milliseconds); }
-
-// Windows go first, while the areas they call into still hold their state.
+// The platform's own reset still reports to the recorder; what it reports is then let go.
 void TestHooks::ResetPlatform() {
-  ResetUser();
-  ResetSignals();
-  ResetDialogs();
-  ResetGdi();
-  ResetRegistry();
-  ResetKernel();
-  ResetFiles();
-  virtualClock = nullptr;
+  ResetPortablePlatform();
   pendingFaults.clear();
   callLog.clear();
   liveHandles.clear();
-  recordingCalls = true;
-  hookRecorder = &kRecorder;
+  Seam::InstallRecorder(&kRecorder);
 }

@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/kernel_internal.h"
-#include "platform/portable/registry_internal.h"
-#include "platform/test_hooks.h"
-
-using TestHooks::RegistryValue;
+#include "platform/portable/kernel.h"
+#include "platform/portable/registry.h"
+#include "platform/test_hooks/test_hooks.h"
 
 RegistryValue TestHooks::DwordValue(DWORD value) { return DwordRegistryValue(value); }
 

@@ -1,5 +1,8 @@
-// Hooks into the portable platform that only tests use: clock, faults, call log, handles, inputs.
-// They live in the test hooks library, which tests link and the program does not.
+// The test library of the portable platform: it installs a recorder of faults, calls and handles,
+// writes the registry's files, and reads pixels and the state of windows and device contexts.
+// Tests and tools link it; the program and the benchmarks do not. What the platform lets a test
+// set in place of the system (clock, pointer, version, modules, drive, dialogs) the areas offer
+// themselves, in the headers included here.
 #pragma once
 
 #include <cstdint>
@@ -7,26 +10,27 @@
 #include <string>
 #include <vector>
 
-#include "platform/hook_points.h"
+#include "platform/portable/dialogs.h"
+#include "platform/portable/gdi_internal.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/registry.h"
+#include "platform/portable/test_seam.h"
+#include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
 namespace TestHooks {
 
-// Puts the platform back to its start: destroys every window, empties the queue, stops timers,
-// clears faults, the log, registered modules and responders, and returns to the real clock.
-// From the first reset on the call log records; a program that never resets records nothing.
+// Puts the platform back to its start (ResetPortablePlatform), clears the faults, the call log
+// and the handle counts, and installs the recorder: from the first reset on the log records and
+// handles are counted; a program that never resets records nothing.
 void ResetPlatform();
 
-// ---- Clock: GetTickCount, Sleep and timers follow a virtual clock once it is in use ----
-void UseVirtualClock(DWORD start);
-void AdvanceClock(DWORD milliseconds);
-
 // ---- Fault injection: the nth next call of the kind fails as Windows reports failure ----
-using HookPoints::Call;
+using Seam::Call;
 void FailCall(Call which, int nth = 1);
 
 // ---- Call log: what the code under test asked of the platform, in order ----
-using HookPoints::LogKind;
+using Seam::LogKind;
 struct LoggedCall {
   LogKind kind;
   intptr_t args[4];
@@ -38,24 +42,10 @@ void ClearCallLog();
 std::vector<LoggedCall> CallLogOf(LogKind kind);
 
 // ---- Live handles: tests prove that teardown released everything ----
-using HookPoints::HandleKind;
+using Seam::HandleKind;
 int LiveHandles(HandleKind kind);
 
-// ---- Inputs the platform would otherwise take from the system ----
-void SetCursorPosition(int x, int y);
-bool CursorHidden();
-void SetScreenSize(int width, int height);
-void SetWin95(bool win95);
-void SetCommandLine(const char* commandLine);
-// The folder that stands for drive C: (the Windows directory is its "windows" folder).
-void SetDriveFolder(const std::string& path);
-std::string DriveFolder();
-// Whether SystemParametersInfoA(SPI_SCREENSAVERRUNNING) last said that a saver runs.
-bool ScreenSaverRunning();
-
 // ---- Registry and control.ini, written into the drive folder's Windows directory ----
-using HookPoints::kRegBinary;
-using HookPoints::RegistryValue;
 RegistryValue DwordValue(DWORD value);
 RegistryValue StringValue(const std::string& text);  // with its ending zero
 RegistryValue BinaryValue(const std::vector<BYTE>& bytes);
@@ -65,23 +55,7 @@ void ClearRegistry();
 void SetProfileString(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value);
 
-// ---- In-process modules for LoadLibraryA/GetProcAddress ----
-using HookPoints::ModuleEntry;
-template <typename Function>
-ModuleEntry Entry(const char* name, Function* function) {
-  // Through void(*)(), the type GCC accepts as "any function", as GetProcAddress callers do.
-  return ModuleEntry{name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function))};
-}
-void RegisterModule(const std::string& name, const std::vector<ModuleEntry>& entries);
-void RemoveModule(const std::string& name);
-
-// ---- Message boxes and dialogs without a display ----
-using HookPoints::MessageBoxCall;
-// Decides what a message box returns; without a responder it returns IDOK.
-void SetMessageBoxResponder(std::function<int(const MessageBoxCall&)> responder);
-// Called once a dialog is created and initialised; it drives the dialog by sending or posting
-// messages to it. Without a driver a dialog cannot be shown headless and DialogBoxParamA gives -1.
-void SetDialogDriver(std::function<void(HWND dialog)> driver);
+// ---- Dialog controls ----
 // Check state and enabled state of a dialog's control, as the dialog procedure set them.
 UINT DialogButtonState(HWND dialog, int id);
 bool WindowEnabled(HWND window);
@@ -100,11 +74,4 @@ struct Pixels {
 };
 Pixels DcPixels(HDC dc);
 Pixels WindowPixels(HWND window);
-// What a device context holds now; null for an invalid context (and, for the bitmap, for a
-// window's context, whose surface is not a bitmap of the program's).
-HGDIOBJ SelectedBitmap(HDC dc);
-HGDIOBJ SelectedBrush(HDC dc);
-HGDIOBJ SelectedPen(HDC dc);
-HPALETTE SelectedPalette(HDC dc);
-
 }  // namespace TestHooks

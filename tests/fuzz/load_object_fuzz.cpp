@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "geometry/trig_tables.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "scene/colour_table.h"
 #include "scene/object_file.h"
@@ -66,8 +66,8 @@ void DrawObject(Object& object) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool tablesBuilt = (BuildTrigTables(), true);
-  (void)tablesBuilt;
+  static bool ready = (BuildTrigTables(), TestHooks::ResetPlatform(), true);  // the recorder counts handles
+  (void)ready;
   FILE* file = std::fopen(kObjectPath, "wb");
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);

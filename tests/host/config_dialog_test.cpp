@@ -7,7 +7,7 @@
 
 #include "host/config_dialog.h"
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "resources/config_dialog.h"
 #include "tests/host/host_test_support.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 using TestHooks::LogKind;
 
-std::vector<TestHooks::MessageBoxCall> messageBoxes;
+std::vector<MessageBoxCall> messageBoxes;
 HWND shownDialog = nullptr;
 
 class ConfigDialogTest : public HostTest {
@@ -29,7 +29,7 @@ class ConfigDialogTest : public HostTest {
 
   // Shows the dialog; the driver acts on it and must leave it closed or closing.
   int Show(HWND owner, std::function<void(HWND)> driver) {
-    TestHooks::SetDialogDriver([driver](HWND dialog) {
+    SetDialogDriverHook([driver](HWND dialog) {
       shownDialog = dialog;
       driver(dialog);
     });

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/support/message_sequence.h"
 #include "tests/support/platform_test.h"

@@ -7,14 +7,13 @@
 
 #include "host/host_state.h"
 #include "host/password_support.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
 
 using TestHooks::HandleKind;
 using TestHooks::LogKind;
-using TestHooks::RegistryValue;
 
 constexpr const char* kDesktop = "Control Panel\\Desktop";
 constexpr const char* kSetting = "ScreenSaveUsePassword";
@@ -68,7 +67,7 @@ class PasswordSupportTest : public HostTest {
 };
 
 TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   for (const RegistryCase& test : RegistryCases()) {
     SCOPED_TRACE(test.name);
     Store(test);
@@ -76,7 +75,7 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
     LoadPasswordSupport();
     EXPECT_EQ(test.protectionOn, hostState.verifyEntry != nullptr);
     EXPECT_EQ(test.protectionOn, hostState.passwordLibrary != nullptr);
-    EXPECT_EQ(test.protectionOn, TestHooks::ScreenSaverRunning());
+    EXPECT_EQ(test.protectionOn, SaverRunningFlag());
     EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 1"} : std::vector<std::string>{},
               SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));  // every opened key is closed again
@@ -85,7 +84,7 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
     UnloadPasswordSupport();
     EXPECT_EQ(nullptr, hostState.verifyEntry);
     EXPECT_EQ(nullptr, hostState.passwordLibrary);
-    EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+    EXPECT_FALSE(SaverRunningFlag());
     EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 0"} : std::vector<std::string>{},
               SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
@@ -104,7 +103,7 @@ TEST_F(PasswordSupportTest, MissingLibraryLeavesProtectionOffAndTellsNothing) {
 
 TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
   TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("SomethingElse", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("SomethingElse", VerifyStandIn)});
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
@@ -117,7 +116,7 @@ TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
 
 TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
   TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   TestHooks::FailCall(TestHooks::Call::RegOpenKey);
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.verifyEntry);
@@ -128,7 +127,7 @@ TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
 TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
   hostState.win95Platform = false;
   TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   SetSaverRunning(true);
   UnloadPasswordSupport();
@@ -138,7 +137,7 @@ TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
 
 TEST_F(PasswordSupportTest, LoadingAgainUnloadsFirst) {
   TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   LoadPasswordSupport();
   EXPECT_EQ(std::vector<std::string>(
@@ -181,7 +180,7 @@ std::string DecimalHandle(HWND window) { return std::to_string(reinterpret_cast<
 
 TEST_F(ChangePasswordTest, OwnerIsTheNamedWindowWhenItExists) {
   HWND settings = MakeTestWindow("Screen Saver settings");
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   EXPECT_EQ(0, RunChangePassword(DecimalHandle(settings).c_str()));
   ASSERT_EQ(1u, changeCalls.size());
   EXPECT_EQ("SCRSAVE", changeCalls[0].provider);
@@ -192,7 +191,7 @@ TEST_F(ChangePasswordTest, OwnerIsTheNamedWindowWhenItExists) {
 }
 
 TEST_F(ChangePasswordTest, OwnerFallsBackToTheForegroundWindow) {
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   for (const char* text : {"", "0", "abc", "4294967295", ":1234"}) {
     SCOPED_TRACE(text);
     changeCalls.clear();
@@ -203,7 +202,7 @@ TEST_F(ChangePasswordTest, OwnerFallsBackToTheForegroundWindow) {
 }
 
 TEST_F(ChangePasswordTest, NeverLooksAtTheProtectionSetting) {
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   RunChangePassword("");
   EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL", "FreeLibrary"}),
             Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary, LogKind::RegOpenKey}));
@@ -214,7 +213,7 @@ TEST_F(ChangePasswordTest, MissingLibraryOrEntryChangesNothingAndStillGivesZero)
   EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL failed"}),
             Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
 
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("WNetGetUserA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("WNetGetUserA", ChangeStandIn)});
   TestHooks::ClearCallLog();
   EXPECT_EQ(0, RunChangePassword(""));
   EXPECT_TRUE(changeCalls.empty());

@@ -8,7 +8,7 @@
 
 #include "host/host_state.h"
 #include "host/saver_window.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
@@ -159,11 +159,11 @@ TEST_F(SaverWindowProcTest, PreviewOnceClosingIsApproved) {
 }
 
 TEST_F(SaverWindowProcTest, CreationAnchorsThePointerAndHidesItOnlyFullScreen) {
-  TestHooks::SetCursorPosition(300, 200);
+  SetInjectedCursor(POINT{300, 200});
   MakeSaverWindow(nullptr);
   EXPECT_EQ(300, hostState.cursorAnchor.x);
   EXPECT_EQ(200, hostState.cursorAnchor.y);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   ASSERT_FALSE(sceneDouble.calls.empty());
   EXPECT_EQ(static_cast<UINT>(WM_CREATE), sceneDouble.calls.front().message);
   // The anchor is taken before the scene starts its work.
@@ -175,12 +175,12 @@ TEST_F(SaverWindowProcTest, CreationAnchorsThePointerAndHidesItOnlyFullScreen) {
 
 TEST_F(SaverWindowProcTest, PreviewCreationLeavesThePointerVisible) {
   HWND parent = MakeTestWindow("Display Properties");
-  TestHooks::SetCursorPosition(17, 23);
+  SetInjectedCursor(POINT{17, 23});
   TestHooks::ClearCallLog();
   MakeSaverWindow(parent);
   EXPECT_EQ(17, hostState.cursorAnchor.x);
   EXPECT_EQ(23, hostState.cursorAnchor.y);
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetCursor).empty());
 }
 
@@ -201,7 +201,7 @@ HANDLE WINAPI FakeImmAssociateContext(HWND window, HANDLE context) {
 TEST_F(SaverWindowProcTest, InputMethodIsDetachedOnCreationAndRestoredOnDestruction) {
   imeCalls.clear();
   imeAnswer = kAttachedContext;
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HMODULE imm = LoadLibraryA("IMM32.DLL");  // loaded by someone else before the saver starts
   ASSERT_NE(nullptr, imm);
   HWND window = MakeSaverWindow(nullptr);
@@ -221,7 +221,7 @@ TEST_F(SaverWindowProcTest, InputMethodIsDetachedOnCreationAndRestoredOnDestruct
 TEST_F(SaverWindowProcTest, NoContextToRestoreMeansNoSecondCall) {
   imeCalls.clear();
   imeAnswer = nullptr;
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HMODULE imm = LoadLibraryA("IMM32.DLL");
   HWND window = MakeSaverWindow(nullptr);
   DestroyWindow(window);
@@ -231,7 +231,7 @@ TEST_F(SaverWindowProcTest, NoContextToRestoreMeansNoSecondCall) {
 
 TEST_F(SaverWindowProcTest, InputMethodLibraryIsNeverLoadedForTheSaver) {
   imeCalls.clear();
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HWND window = MakeSaverWindow(nullptr);
   DestroyWindow(window);
   EXPECT_TRUE(imeCalls.empty());
@@ -288,7 +288,7 @@ class RunSaverTest : public HostTest {
   void TurnProtectionOn() {
     hostState.win95Platform = true;
     TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
-    TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", AlwaysAllow)});
+    RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", AlwaysAllow)});
   }
 
   // The traffic with the created saver window named, once it is known.
@@ -320,7 +320,7 @@ TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterT
       "SystemParametersInfo 97 0",
   };
   EXPECT_EQ(expected, RunTraffic());
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Window));
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Module));
@@ -339,7 +339,7 @@ TEST_F(RunSaverTest, TheClassRedrawsOnResizeHasItsOwnContextABlackBackgroundAndN
 }
 
 TEST_F(RunSaverTest, FullScreenWindowCoversTheScreenOnTop) {
-  TestHooks::SetScreenSize(800, 600);
+  SetScreenSizeOverride(800, 600);
   sceneDouble.onCreate = ReportSizeAndClose;
   EXPECT_EQ(0, RunSaver(nullptr));
   EXPECT_EQ(std::make_pair(800, 600), ReportedSize());
@@ -388,10 +388,10 @@ BOOL WINAPI RefuseFirst(HWND window) {
 TEST_F(RunSaverTest, CloseRequestsPassTheSystemsVerificationThroughTheSaverWindow) {
   TurnProtectionOn();
   verifyCalls = 0;
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", RefuseFirst)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", RefuseFirst)});
   sceneDouble.onCreate = [](HWND window) { PostMessageA(window, WM_KEYDOWN, 'A', 0); };
   sceneDouble.onUser = [](HWND window, WPARAM) {
-    TestHooks::AdvanceClock(200);  // a close request this long after a refusal is asked again
+    AdvanceVirtualClock(200);  // a close request this long after a refusal is asked again
     PostMessageA(window, WM_LBUTTONDOWN, 1, 0);
   };
   EXPECT_EQ(0, RunSaver(nullptr));
@@ -400,7 +400,7 @@ TEST_F(RunSaverTest, CloseRequestsPassTheSystemsVerificationThroughTheSaverWindo
   int verifyRequests = 0;
   for (const SceneCall& call : sceneDouble.calls) verifyRequests += call.message == WM_APP ? 1 : 0;
   EXPECT_EQ(2, verifyRequests);  // each check went through the saver window's own procedure
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
 }
 
 TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) {
@@ -416,7 +416,7 @@ TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) 
   EXPECT_EQ(0, RunSaver(nullptr));
   EXPECT_EQ(std::vector<std::string>({"SetForegroundWindow first saver"}), RunTraffic());
   EXPECT_TRUE(sceneDouble.calls.empty());
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
 }
 
 TEST_F(RunSaverTest, AWindowOfTheClassWithAnotherTitleIsNoRunningSaver) {

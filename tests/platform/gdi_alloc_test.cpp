@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {

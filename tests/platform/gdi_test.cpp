@@ -4,7 +4,7 @@
 #include <climits>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/support/platform_test.h"
 
@@ -103,9 +103,9 @@ TEST_F(GdiTest, ANewContextMatchesAgainstTheDefaultPaletteAndFollowsPaletteChang
 TEST_F(GdiTest, ANewMemoryContextHoldsTheStockDefaults) {
   HDC dc = CreateCompatibleDC(nullptr);
   ASSERT_NE(dc, nullptr);
-  EXPECT_EQ(TestHooks::SelectedBrush(dc), GetStockObject(WHITE_BRUSH));
-  EXPECT_EQ(TestHooks::SelectedPen(dc), GetStockObject(BLACK_PEN));
-  EXPECT_NE(TestHooks::SelectedPalette(dc), nullptr);
+  EXPECT_EQ(DcSelectedBrush(dc), GetStockObject(WHITE_BRUSH));
+  EXPECT_EQ(DcSelectedPen(dc), GetStockObject(BLACK_PEN));
+  EXPECT_NE(DcSelectedPalette(dc), nullptr);
   EXPECT_NE(TestHooks::PixelAt(dc, 0, 0), kNoPixel) << "a one-pixel bitmap";
   EXPECT_EQ(TestHooks::PixelAt(dc, 1, 0), kNoPixel);
   EXPECT_NE(GetStockObject(BLACK_BRUSH), GetStockObject(WHITE_BRUSH));
@@ -150,7 +150,7 @@ TEST_F(GdiTest, SelectedObjectsCannotBeDeletedButStockObjectsSurviveDeletion) {
   HGDIOBJ white = SelectObject(dc, brush);
   EXPECT_FALSE(DeleteObject(brush)) << "still selected";
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Brush), 1);
-  EXPECT_EQ(TestHooks::SelectedBrush(dc), brush);
+  EXPECT_EQ(DcSelectedBrush(dc), brush);
   SelectObject(dc, white);
   EXPECT_TRUE(DeleteObject(brush));
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Brush), 0);
@@ -159,7 +159,7 @@ TEST_F(GdiTest, SelectedObjectsCannotBeDeletedButStockObjectsSurviveDeletion) {
 
   EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));
   EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN)));
-  EXPECT_EQ(TestHooks::SelectedBrush(dc), GetStockObject(WHITE_BRUSH));
+  EXPECT_EQ(DcSelectedBrush(dc), GetStockObject(WHITE_BRUSH));
   HDC target = MemoryDc(2, 2);
   const RECT all = {0, 0, 2, 2};
   EXPECT_EQ(FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
@@ -360,7 +360,7 @@ TEST_F(GdiTest, AWindowKeepsOneContextOfItsClientSizeUntilItIsDestroyed) {
   const TestHooks::Pixels surface = TestHooks::WindowPixels(window);
   EXPECT_EQ(surface.width, 40);
   EXPECT_EQ(surface.height, 30);
-  EXPECT_EQ(TestHooks::SelectedBitmap(dc), nullptr) << "a window context draws on the window";
+  EXPECT_EQ(DcSelectedBitmap(dc), nullptr) << "a window context draws on the window";
 
   HDC back = MemoryDc(40, 30);
   Fill(back, RECT{10, 10, 20, 20}, RGB(0, 0, 255));
@@ -425,7 +425,7 @@ TEST_F(GdiTest, GetDIBitsCopiesScanLinesInEitherRowOrderAndRefusesWhatWouldNeedC
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) Fill(dc, RECT{x, y, x + 1, y + 1}, RGB(x, y, 9));
   }
-  HBITMAP bitmap = static_cast<HBITMAP>(TestHooks::SelectedBitmap(dc));
+  HBITMAP bitmap = static_cast<HBITMAP>(DcSelectedBitmap(dc));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = kWidth;

@@ -17,7 +17,7 @@
 #include "host/host_state.h"
 #include "platform/portable/damage.h"
 #include "platform/portable/gdi_internal.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "scene/scene_proc.h"
 
@@ -58,7 +58,7 @@ class PresentationTest : public ::testing::Test {
   void SetUp() override { TestHooks::ResetPlatform(); }
   void TearDown() override {
     TestHooks::ResetPlatform();
-    SetDamageTracking(true);
+    Seam::SetSwitch(Seam::Switch::DamageTracking, true);
   }
 };
 
@@ -70,15 +70,15 @@ struct Cycle {
 };
 
 Cycle RunCycle(const std::string& objectText, bool tracking, int width, int height) {
-  SetDamageTracking(tracking);
+  Seam::SetSwitch(Seam::Switch::DamageTracking, tracking);
   TestHooks::ResetPlatform();
-  TestHooks::UseVirtualClock(1000);
+  UseVirtualClock(1000);
   ResetSceneState();
   ResetHostState();
   std::string drive = ::testing::TempDir() + "cubrix-presentation-XXXXXX";
   Cycle cycle;
   if (mkdtemp(drive.data()) == nullptr) return cycle;
-  TestHooks::SetDriveFolder(drive);
+  SetDriveOverride(drive);
   std::ofstream(drive + "/windows/Cube.dat", std::ios::binary) << objectText;
   HWND window = MakeWindow(SceneProc, "PresentationScene", width, height);
   for (int tick = 0; window != nullptr && tick < kCycleLength; ++tick) {
@@ -194,7 +194,7 @@ void RandomBlit(Random& random, const World& world, HDC dest, Extent size) {
 
 // Every surface's hash after each call of a sequence made from the seed.
 std::vector<uint64_t> RunSequence(unsigned seed, bool tracking, size_t* drawnSteps) {
-  SetDamageTracking(tracking);
+  Seam::SetSwitch(Seam::Switch::DamageTracking, tracking);
   TestHooks::ResetPlatform();
   const World world = MakeWorld();
   Random random{std::mt19937(seed)};

@@ -7,8 +7,8 @@
 
 #include "platform/portable/signals.h"
 #include "platform/win32.h"
-#include "tests/support/platform_test.h"
 #include "tests/support/message_sequence.h"
+#include "tests/support/platform_test.h"
 
 using TestHooks::Call;
 using TestHooks::HandleKind;
@@ -195,7 +195,7 @@ TEST_F(UserTest, PostingToNoWindowFailsAndIsLogged) {
 TEST_F(UserTest, QuitComesAfterPostedMessagesAndBeforeTimers) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(60);
+  AdvanceVirtualClock(60);
   PostQuitMessage(0);
   PostMessageA(window, WM_USER, 0, 0);
   MSG msg;
@@ -210,9 +210,9 @@ TEST_F(UserTest, TimerFiresWhenDueAndOnlyWhenNothingElseWaits) {
   HWND window = Create();
   EXPECT_EQ(SetTimer(window, 1, 50, nullptr), 1u);
   MSG msg;
-  TestHooks::AdvanceClock(49);
+  AdvanceVirtualClock(49);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
-  TestHooks::AdvanceClock(1);
+  AdvanceVirtualClock(1);
   PostMessageA(window, WM_USER, 0, 0);
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
@@ -227,18 +227,18 @@ TEST_F(UserTest, TimerFiresWhenDueAndOnlyWhenNothingElseWaits) {
 TEST_F(UserTest, OverdueTimerGivesOneMessageNotAPile) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(500);
+  AdvanceVirtualClock(500);
   MSG msg;
   EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-  TestHooks::AdvanceClock(50);
+  AdvanceVirtualClock(50);
   EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(UserTest, PeekWithoutRemoveLeavesTheTimerPending) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(50);
+  AdvanceVirtualClock(50);
   MSG msg;
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE));
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
@@ -275,7 +275,7 @@ TEST_F(UserTest, TimersOfAWindowGoWithIt) {
   EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 0u);
   DestroyWindow(window);
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Timer), 0);
-  TestHooks::AdvanceClock(100);
+  AdvanceVirtualClock(100);
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
@@ -359,7 +359,7 @@ TEST_F(UserTest, ClassAtomsStartAfreshOnResetAndNeverWrapToZero) {
 }
 
 TEST_F(UserTest, WindowQueries) {
-  TestHooks::SetScreenSize(800, 600);
+  SetScreenSizeOverride(800, 600);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
   HWND saver = Create(WS_POPUP, nullptr, "Screen Saver");
@@ -381,14 +381,14 @@ TEST_F(UserTest, WindowQueries) {
 }
 
 TEST_F(UserTest, CursorIsInjectedAndHiddenByANullCursor) {
-  TestHooks::SetCursorPosition(12, -3);
+  SetInjectedCursor(POINT{12, -3});
   POINT point{};
   ASSERT_TRUE(GetCursorPos(&point));
   EXPECT_EQ(point.x, 12);
   EXPECT_EQ(point.y, -3);
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   SetCursor(nullptr);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   EXPECT_EQ(TestHooks::CallLogOf(LogKind::SetCursor).size(), 1u);
 }
 
@@ -396,10 +396,10 @@ TEST_F(UserTest, ScreenSaverRunningFlagReportsThePreviousState) {
   DWORD previous = 0xAAAAAAAAu;
   EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, &previous, 0));
   EXPECT_EQ(previous, 0u);
-  EXPECT_TRUE(TestHooks::ScreenSaverRunning());
+  EXPECT_TRUE(SaverRunningFlag());
   EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &previous, 0));
   EXPECT_EQ(previous, 1u);
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
   EXPECT_FALSE(SystemParametersInfoA(0, 0, nullptr, 0));
 }
 

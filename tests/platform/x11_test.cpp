@@ -14,7 +14,7 @@
 #include "platform/portable/gdi_internal.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/x11_internal.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 
 #include <X11/Xutil.h>
@@ -459,7 +459,7 @@ TEST_F(X11Test, DialogTurnsKeysAndClicksIntoCommands) {
   traceObserver = observer_;
   HWND owner = Popup(200, 150);
   XSync(PresenterDisplay(), False);
-  TestHooks::SetDialogDriver([this](HWND dialog) {
+  SetDialogDriverHook([this](HWND dialog) {
     XSync(PresenterDisplay(), False);
     SendKey(dialog, XK_F1, 0);
     SendKey(dialog, XK_Return, 0);

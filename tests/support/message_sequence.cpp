@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 namespace Sequence {
 namespace {

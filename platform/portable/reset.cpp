@@ -1,0 +1,24 @@
+// The seam's control entries, and the one reset of the whole platform in the order its areas need.
+#include "platform/portable/dialogs.h"
+#include "platform/portable/gdi_internal.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/registry.h"
+#include "platform/portable/signals.h"
+#include "platform/portable/test_seam.h"
+#include "platform/portable/window_table.h"
+
+void Seam::InstallRecorder(const Recorder* recorder) { seamState.recorder = recorder; }
+
+void Seam::SetSwitch(Switch which, bool on) { seamState.switches[static_cast<int>(which)] = on; }
+
+// Windows go first, while the areas they call into still hold their state.
+void ResetPortablePlatform() {
+  ResetUser();
+  ResetSignals();
+  ResetDialogs();
+  ResetGdi();
+  ResetRegistry();
+  ResetKernel();
+  ResetFiles();
+  for (bool& on : seamState.switches) on = true;
+}
