@@ -1,6 +1,6 @@
 // The seam's control entries, and the one reset of the whole platform in the order its areas need.
 #include "platform/portable/dialogs.h"
-#include "platform/portable/gdi_internal.h"
+#include "platform/portable/gdi/gdi.h"
 #include "platform/portable/kernel.h"
 #include "platform/portable/registry.h"
 #include "platform/portable/signals.h"

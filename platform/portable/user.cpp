@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/portable/gdi/gdi.h"
 #include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
@@ -421,6 +422,22 @@ HWND GetParent(HWND window) {
   return record != nullptr ? record->parent : nullptr;
 }
 
+// ---- Device contexts ----
+
+// Every window keeps one context (as with CS_OWNDC): GetDC hands out the same one each time, its
+// surface following the client size; it goes with the window.
+HDC GetDC(HWND window) {
+  if (InjectedFailure(Call::GetDC)) return nullptr;
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return nullptr;
+  return SizeWindowDc(&record->dc, window, record->width, record->height) ? record->dc : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+  const WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr && dc != nullptr && record->dc == dc ? 1 : 0;
+}
+
 // ---- Cursor, icons, system parameters ----
 
 BOOL GetCursorPos(POINT* point) {
@@ -463,11 +480,6 @@ bool WindowClientSize(HWND window, int* width, int* height) {
   }
   uintptr_t value = reinterpret_cast<uintptr_t>(window);
   return value != 0 && value <= 0xFFFFFFFFu && PresenterForeignClientSize(static_cast<uint32_t>(value), width, height);
-}
-
-HDC* WindowDCSlot(HWND window) {
-  WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr ? &record->dc : nullptr;
 }
 
 void DestroyChildrenOfForeign(uint32_t foreignId) {

@@ -9,9 +9,6 @@
 bool IsOwnWindow(HWND window);
 // Client size of an own window, or of a foreign window by id; false when there is none.
 bool WindowClientSize(HWND window, int* width, int* height);
-// The device context that gdi.cpp keeps for a window; when the window is destroyed, user.cpp
-// deletes a non-null one with DeleteDC.
-HDC* WindowDCSlot(HWND window);
 // A foreign parent vanished: its own children are destroyed (they get WM_DESTROY).
 void DestroyChildrenOfForeign(uint32_t foreignId);
 // Destroys every own top-level window: how SIGTERM ends the program.

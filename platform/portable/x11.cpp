@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/gdi_internal.h"
-#include "platform/portable/pixel_memory.h"
+#include "platform/portable/gdi/gdi.h"
+#include "platform/portable/gdi/pixel_memory.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
 #include "platform/portable/window_table.h"

@@ -1,13 +1,13 @@
 // Test hooks that read the software GDI: the pixels of surfaces.
-#include "platform/portable/gdi_internal.h"
-#include "platform/portable/window_table.h"
+#include "platform/portable/gdi/gdi.h"
+#include "platform/portable/window_record.h"
 #include "platform/test_hooks/test_hooks.h"
 
 namespace {
 
 HDC WindowDc(HWND window) {
-  HDC* slot = IsOwnWindow(window) ? WindowDCSlot(window) : nullptr;
-  return slot != nullptr ? *slot : nullptr;
+  const WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr ? record->dc : nullptr;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/portable/dialogs.h"
-#include "platform/portable/gdi_internal.h"
+#include "platform/portable/gdi/gdi.h"
 #include "platform/portable/kernel.h"
 #include "platform/portable/registry.h"
 #include "platform/portable/test_seam.h"

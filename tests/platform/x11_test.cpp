@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
-#include "platform/portable/gdi_internal.h"
+#include "platform/portable/gdi/gdi.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/x11_internal.h"
 #include "platform/test_hooks/test_hooks.h"

@@ -1,5 +1,5 @@
 // Damage rectangles: intersections, bounding unions, the bound of a remainder, and small sets.
-#include "platform/portable/damage.h"
+#include "platform/portable/gdi/damage.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Pixel surfaces mapped from the system with a guard page on either side.
-#include "platform/portable/pixel_memory.h"
+#include "platform/portable/gdi/pixel_memory.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -11,7 +11,7 @@
 // error term), so no coordinate, however large, overflows; only the first step of each edge needs
 // a 128-bit product. Work is bounded by the surface: rows outside it are never visited and spans
 // are clamped to it.
-#include "platform/portable/raster.h"
+#include "platform/portable/gdi/raster.h"
 
 #include <algorithm>
 #include <cstdint>

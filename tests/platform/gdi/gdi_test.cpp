@@ -408,6 +408,28 @@ TEST_F(GdiTest, AfterAWholeWindowCopyTheBitmapStillHoldsItsPicture) {
   EXPECT_EQ(Count(back, kBlack), 40 * 30 - 100);
 }
 
+// On, the window takes the bitmap's pixels instead of a copy of them; off, it keeps its own. The
+// picture is the same either way.
+TEST_F(GdiTest, TheExchangeSwitchDecidesWhetherAWholeWindowCopyTradesPixels) {
+  std::vector<uint32_t> shown[2];
+  for (bool exchange : {true, false}) {
+    ResetPlatform();
+    Seam::SetSwitch(Seam::Switch::PixelExchange, exchange);
+    HDC dc = GetDC(MakeWindow(40, 30));
+    HDC back = MemoryDc(40, 30);
+    Fill(back, RECT{5, 5, 25, 15}, RGB(255, 0, 0));
+    Surface window{}, bitmap{};
+    ASSERT_TRUE(DcSurface(dc, &window) && DcSurface(back, &bitmap));
+    ASSERT_TRUE(BitBlt(dc, 0, 0, 40, 30, back, 0, 0, SRCCOPY));
+    Surface after{};
+    ASSERT_TRUE(DcSurface(dc, &after));
+    EXPECT_EQ(after.pixels, exchange ? bitmap.pixels : window.pixels) << "exchange " << exchange;
+    shown[exchange] = TestHooks::DcPixels(dc).data;
+    EXPECT_EQ(Count(back, kRed), 200);
+  }
+  EXPECT_EQ(shown[true], shown[false]);
+}
+
 TEST_F(GdiTest, GetDcFailsWhenToldToOrWhenTheWindowIsTooLargeToHold) {
   HWND window = MakeWindow(8, 8);
   TestHooks::FailCall(TestHooks::Call::GetDC);

@@ -15,8 +15,8 @@
 
 #include "bench/scene_objects.h"
 #include "host/host_state.h"
-#include "platform/portable/damage.h"
-#include "platform/portable/gdi_internal.h"
+#include "platform/portable/gdi/damage.h"
+#include "platform/portable/gdi/gdi.h"
 #include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "scene/scene_proc.h"

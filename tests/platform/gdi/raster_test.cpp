@@ -1,5 +1,5 @@
 // Rasterizer properties: the fill rule against a per-pixel oracle, shared edges, clipping, outlines.
-#include "platform/portable/raster.h"
+#include "platform/portable/gdi/raster.h"
 
 #include <gtest/gtest.h>
 
