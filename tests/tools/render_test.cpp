@@ -78,7 +78,10 @@ Gif ReadGif(const std::string& path) {
     for (int i = 0; i < file->ImageCount; ++i) {
       const SavedImage& image = file->SavedImages[i];
       const GifImageDesc& d = image.ImageDesc;
-      EXPECT_TRUE(d.Left >= 0 && d.Top >= 0 && d.Left + d.Width <= gif.width && d.Top + d.Height <= gif.height) << i;
+      if (d.Left < 0 || d.Top < 0 || d.Left + d.Width > gif.width || d.Top + d.Height > gif.height) {
+        ADD_FAILURE() << "frame " << i << " reaches outside the picture";
+        break;
+      }
       GraphicsControlBlock control{};
       DGifSavedExtensionToGCB(file, i, &control);
       Compose(picture, gif.width, image, d.ColorMap != nullptr ? d.ColorMap->Colors : file->SColorMap->Colors,
