@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,12 +21,7 @@ namespace {
 
 constexpr int kCycle = 359;
 
-struct Rect {
-  int left, top, width, height;
-  bool operator==(const Rect& other) const {
-    return left == other.left && top == other.top && width == other.width && height == other.height;
-  }
-};
+using Rect = std::array<int, 4>;  // left, top, width, height
 
 struct Gif {
   int width = 0;
@@ -115,7 +111,7 @@ Rect ChangedRect(const Gif& gif, const std::vector<uint32_t>& before, const std:
 // frame before.
 int FramesBeyondTheirChange(const Gif& gif) {
   int beyond = 0;
-  for (size_t i = 1; i < gif.frames.size(); ++i) beyond += !(gif.rects[i] == ChangedRect(gif, gif.frames[i - 1], gif.frames[i]));
+  for (size_t i = 1; i < gif.frames.size(); ++i) beyond += gif.rects[i] != ChangedRect(gif, gif.frames[i - 1], gif.frames[i]);
   return beyond;
 }
 
