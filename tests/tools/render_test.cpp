@@ -1,9 +1,12 @@
 // cubrix-render against the saver's own window: every frame of its GIF is the frame the scene's
-// window shows at that tick, pixel for pixel, with the saver's palette and timing.
+// window shows at that tick, pixel for pixel, with the saver's palette and timing, and each frame stores
+// only the rectangle that changed.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,10 +21,13 @@ namespace {
 
 constexpr int kCycle = 359;
 
+using Rect = std::array<int, 4>;  // left, top, width, height
+
 struct Gif {
   int width = 0;
   int height = 0;
   std::vector<std::vector<uint32_t>> frames;  // 0x00RRGGBB, row after row
+  std::vector<Rect> rects;                    // the part each frame stores
   std::vector<int> delays;                    // hundredths of a second
   bool loops = false;
   std::vector<uint32_t> colours;  // the global colour map
@@ -41,7 +47,18 @@ bool LoopsForever(const SavedImage& first) {
   return false;
 }
 
-// Decodes a whole GIF of full-size frames with giflib's own reader.
+// Draws one stored image onto the picture as viewers do.
+void Compose(std::vector<uint32_t>& picture, int width, const SavedImage& image, const GifColorType* colours, int transparent) {
+  const GifImageDesc& d = image.ImageDesc;
+  for (int y = 0; y < d.Height; ++y) {
+    for (int x = 0; x < d.Width; ++x) {
+      const GifByteType index = image.RasterBits[y * d.Width + x];
+      if (index != transparent) picture[static_cast<size_t>((d.Top + y) * width + d.Left + x)] = Rgb(colours[index]);
+    }
+  }
+}
+
+// Decodes a whole GIF with giflib's own reader into the pictures a viewer shows, frame by frame.
 Gif ReadGif(const std::string& path) {
   Gif gif;
   int error = 0;
@@ -52,21 +69,50 @@ Gif ReadGif(const std::string& path) {
     gif.height = file->SHeight;
     for (int i = 0; i < file->SColorMap->ColorCount; ++i) gif.colours.push_back(Rgb(file->SColorMap->Colors[i]));
     gif.loops = LoopsForever(file->SavedImages[0]);
+    std::vector<uint32_t> picture(static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height),
+                                  gif.colours[static_cast<size_t>(file->SBackGroundColor)]);
     for (int i = 0; i < file->ImageCount; ++i) {
       const SavedImage& image = file->SavedImages[i];
-      EXPECT_EQ(image.ImageDesc.Left, 0);
-      EXPECT_EQ(image.ImageDesc.Width, gif.width);
-      EXPECT_EQ(image.ImageDesc.Height, gif.height);
-      std::vector<uint32_t> frame(static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height));
-      for (size_t p = 0; p < frame.size(); ++p) frame[p] = gif.colours[image.RasterBits[p]];
-      gif.frames.push_back(std::move(frame));
+      const GifImageDesc& d = image.ImageDesc;
+      if (d.Left < 0 || d.Top < 0 || d.Left + d.Width > gif.width || d.Top + d.Height > gif.height) {
+        ADD_FAILURE() << "frame " << i << " reaches outside the picture";
+        break;
+      }
       GraphicsControlBlock control{};
       DGifSavedExtensionToGCB(file, i, &control);
+      Compose(picture, gif.width, image, d.ColorMap != nullptr ? d.ColorMap->Colors : file->SColorMap->Colors,
+              control.TransparentColor);
+      gif.frames.push_back(picture);
+      gif.rects.push_back(Rect{d.Left, d.Top, d.Width, d.Height});
       gif.delays.push_back(control.DelayTime);
+      EXPECT_EQ(control.DisposalMode, DISPOSE_DO_NOT) << "the next frame draws over this one";
     }
   }
   DGifCloseFile(file, &error);
   return gif;
+}
+
+// The smallest rectangle around the pixels in which two pictures differ; one pixel for none.
+Rect ChangedRect(const Gif& gif, const std::vector<uint32_t>& before, const std::vector<uint32_t>& after) {
+  int left = gif.width, top = gif.height, right = 0, bottom = 0;
+  for (int y = 0; y < gif.height; ++y) {
+    for (int x = 0; x < gif.width; ++x) {
+      if (before[static_cast<size_t>(y * gif.width + x)] == after[static_cast<size_t>(y * gif.width + x)]) continue;
+      left = std::min(left, x);
+      top = std::min(top, y);
+      right = std::max(right, x + 1);
+      bottom = std::max(bottom, y + 1);
+    }
+  }
+  return right == 0 ? Rect{0, 0, 1, 1} : Rect{left, top, right - left, bottom - top};
+}
+
+// How many frames after the first store more than the rectangle in which they differ from the
+// frame before.
+int FramesBeyondTheirChange(const Gif& gif) {
+  int beyond = 0;
+  for (size_t i = 1; i < gif.frames.size(); ++i) beyond += gif.rects[i] != ChangedRect(gif, gif.frames[i - 1], gif.frames[i]);
+  return beyond;
 }
 
 std::string Sample(const char* name) { return std::string(CUBRIX_DATA_DIR) + "/" + name; }
@@ -118,6 +164,8 @@ TEST(Render, TheWholeCycleIsTheWindowsFramesWithTheSaversPaletteAndTiming) {
     EXPECT_EQ(gif.colours[static_cast<size_t>(entry)], expected) << entry;
   }
   EXPECT_EQ(FramesUnlikeTheWindows(gif, Sample("Cube.dat"), 1), 0);
+  EXPECT_EQ(gif.rects[0], (Rect{0, 0, 320, 240}));
+  EXPECT_EQ(FramesBeyondTheirChange(gif), 0);
 }
 
 TEST(Render, StartAndFramesPickFramesOfTheRepeatingCycle) {
