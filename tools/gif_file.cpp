@@ -1,7 +1,6 @@
 // Writing frames of the saver's palette as an animated GIF, with giflib.
 #include "tools/gif_file.h"
 
-#include <fcntl.h>
 #include <gif_lib.h>
 #include <unistd.h>
 
@@ -21,6 +20,9 @@ constexpr char kLoopApplication[] = "NETSCAPE2.0";  // the extension every viewe
 constexpr GifByteType kLoopForever[] = {1, 0, 0};    // sub-block 1: loop count 0, for ever
 
 std::string GifError(int code) {
+  // What the system said is the useful part: "No space left on device", not "Failed to close".
+  const bool written = code != E_GIF_ERR_WRITE_FAILED && code != E_GIF_ERR_DISK_IS_FULL && code != E_GIF_ERR_CLOSE_FAILED;
+  if (!written && errno != 0) return std::strerror(errno);
   const char* text = GifErrorString(code);
   return text != nullptr ? text : "GIF error " + std::to_string(code);
 }
@@ -58,13 +60,7 @@ bool CubeLevel(uint32_t value, int* level) {
 
 }  // namespace
 
-GifWriter* OpenGif(const std::string& path, int width, int height, std::string* error) {
-  // Opened here with the usual permissions under the umask; giflib's own open makes a file 0600.
-  const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (descriptor < 0) {
-    *error = std::strerror(errno);
-    return nullptr;
-  }
+GifWriter* OpenGif(int descriptor, int width, int height, std::string* error) {
   int code = 0;
   GifFileType* file = EGifOpenFileHandle(descriptor, &code);  // closed with the GIF
   if (file == nullptr) {
