@@ -1,7 +1,6 @@
 // Writing frames of the saver's palette as an animated GIF, with giflib.
 #include "tools/gif_file.h"
 
-#include <fcntl.h>
 #include <gif_lib.h>
 #include <unistd.h>
 
@@ -31,6 +30,9 @@ struct FrameRect {
 };
 
 std::string GifError(int code) {
+  // What the system said is the useful part: "No space left on device", not "Failed to close".
+  const bool written = code != E_GIF_ERR_WRITE_FAILED && code != E_GIF_ERR_DISK_IS_FULL && code != E_GIF_ERR_CLOSE_FAILED;
+  if (!written && errno != 0) return std::strerror(errno);
   const char* text = GifErrorString(code);
   return text != nullptr ? text : "GIF error " + std::to_string(code);
 }
@@ -108,13 +110,7 @@ bool PutFrame(GifWriter& gif, const FrameRect& rect, const std::vector<uint8_t>&
 
 }  // namespace
 
-GifWriter* OpenGif(const std::string& path, int width, int height, std::string* error) {
-  // Opened here with the usual permissions under the umask; giflib's own open makes a file 0600.
-  const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (descriptor < 0) {
-    *error = std::strerror(errno);
-    return nullptr;
-  }
+GifWriter* OpenGif(int descriptor, int width, int height, std::string* error) {
   int code = 0;
   GifFileType* file = EGifOpenFileHandle(descriptor, &code);  // closed with the GIF
   if (file == nullptr) {

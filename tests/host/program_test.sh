@@ -35,6 +35,15 @@ expect 255 "$program" /p 4294967295
 expect 255 "$program" /a 1234  # the NT platform refuses the password change
 expect 0 env CUBRIX_WIN95=1 "$program" /a 1234
 
+# Help and the version, asked as of any Linux program, go to the standard output with status 0.
+for request in --help -h --version; do
+  expect 0 "$program" "$request"
+done
+if ! timeout 20 "$program" --help | grep -q '^usage: cubrix ' || ! timeout 20 "$program" --version | grep -q '^cubrix [0-9]'; then
+  echo "FAIL: --help or --version printed nothing on the standard output"
+  failures=$((failures + 1))
+fi
+
 # runs_until_terminated COMMAND...: runs a saver for a second, ends it as a screen-saver daemon
 # does, with SIGTERM, and expects a clean end (0).
 # terminate PID: SIGTERM, then up to 5 s for the process to end (SIGKILL after that); returns its

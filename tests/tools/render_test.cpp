@@ -3,7 +3,10 @@
 // only the rectangle that changed.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -117,19 +120,26 @@ int FramesBeyondTheirChange(const Gif& gif) {
 
 std::string Sample(const char* name) { return std::string(CUBRIX_DATA_DIR) + "/" + name; }
 
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 struct RenderRun {
   int status;
   std::string errors;
+  std::string output;
 };
 
-RenderRun Render(const std::string& arguments) {
-  const std::string errors = "render_test.err";
-  const int status = std::system((std::string(CUBRIX_RENDER) + " " + arguments + " 2>" + errors).c_str());
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::remove(errors.c_str());
-  return RenderRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+// Runs the renderer through the shell, after shell commands in front (a pipe, limits).
+RenderRun Render(const std::string& arguments, const std::string& inFront = "") {
+  const int status = std::system((inFront + CUBRIX_RENDER + " " + arguments + " >render_test.out 2>render_test.err").c_str());
+  RenderRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents("render_test.err"), Contents("render_test.out")};
+  std::remove("render_test.err");
+  std::remove("render_test.out");
+  return run;
 }
 
 // How many GIF frames differ from the window's frames firstFrame, firstFrame + 1, ... of a run.
@@ -193,12 +203,79 @@ TEST(Render, ARefusedFileGivesTheSaversMessageAndResultAndNoPicture) {
   std::ifstream picture("refused.gif");
   EXPECT_FALSE(picture.good());
   std::remove("bad.dat");
-  for (const char* usage : {"", "bad.dat", "--frames 0 bad.dat x.gif", "--size 10 bad.dat x.gif",
-                            "--start 360 bad.dat x.gif", "--colour red bad.dat x.gif"}) {
-    const RenderRun run = Render(usage);
-    EXPECT_EQ(run.status, 16) << usage;
-    EXPECT_EQ(run.errors.rfind("usage: cubrix-render", 0), 0u) << usage;
+}
+
+TEST(Render, AWrongCommandLineIsNamedInOneLineAndHelpGoesToTheOutput) {
+  const std::string size = "': expected WxH, 1 to 4096 pixels a side\n";
+  const std::string number = "': expected a whole number from 1 to 359\n";
+  for (const char* value : {"0x0", " 8x8", "+8x+8", "abc", "8X8", "8x-8", "4097x8", "8x8x8", "10"}) {
+    const RenderRun run = Render(std::string("--size '") + value + "' bad.dat x.gif");
+    EXPECT_EQ(run.status, 16) << value;
+    EXPECT_EQ(run.errors, std::string("cubrix-render: --size '") + value + size);
   }
+  for (const char* value : {"0", "-1", "360", " 8", "+8", "abc", "99999999999"}) {
+    for (const std::string option : {"--frames", "--start"}) {
+      const RenderRun run = Render(option + " '" + value + "' bad.dat x.gif");
+      EXPECT_EQ(run.status, 16) << value;
+      EXPECT_EQ(run.errors, "cubrix-render: " + option + " '" + value + number);
+    }
+  }
+  EXPECT_EQ(Render("--colour red bad.dat x.gif").errors, "cubrix-render: unknown option '--colour'\n");
+  EXPECT_EQ(Render("bad.dat").status, 16);
+  for (const char* help : {"--help", "-h", "--frames 2 --help"}) {
+    const RenderRun run = Render(help);
+    EXPECT_EQ(run.status, 0) << help;
+    EXPECT_EQ(run.output.rfind("usage: cubrix-render", 0), 0u) << help;
+  }
+  EXPECT_EQ(Render("--version").output.rfind("cubrix-render ", 0), 0u);
+}
+
+// The output is replaced only by a complete GIF; what the output path names is never removed.
+TEST(Render, AFailedWriteLeavesWhatTheOutputNamedInPlace) {
+  const std::string object = Sample("Cube.dat");
+  // A full disk: the system's own device where it cannot be removed, else one of our own.
+  const bool own = mknod("full.dev", S_IFCHR | 0666, makedev(1, 7)) == 0;
+  const std::string full = own ? "full.dev" : "/dev/full";
+  const RenderRun disk = Render("--frames 2 " + object + " " + full);
+  EXPECT_EQ(disk.status, 17);
+  EXPECT_EQ(disk.errors, full + ": No space left on device\n");
+  struct stat device;
+  EXPECT_TRUE(stat(full.c_str(), &device) == 0 && S_ISCHR(device.st_mode));
+  if (own) std::remove("full.dev");
+
+  std::ofstream("kept.gif") << "kept";
+  const RenderRun tooLarge = Render("--frames 20 " + object + " kept.gif", "trap '' XFSZ; ulimit -f 1; ");
+  EXPECT_EQ(tooLarge.status, 17);
+  EXPECT_EQ(Contents("kept.gif"), "kept");
+  EXPECT_EQ(std::system("ls -a | grep -q '^kept.gif.'"), 256) << "a temporary file stayed";
+  std::remove("kept.gif");
+
+  std::ofstream("target.gif") << "old";
+  ASSERT_EQ(symlink("target.gif", "link.gif"), 0);
+  EXPECT_EQ(Render("--frames 1 " + object + " link.gif").status, 0);
+  struct stat link;
+  EXPECT_TRUE(lstat("link.gif", &link) == 0 && S_ISLNK(link.st_mode));
+  EXPECT_EQ(ReadGif("target.gif").frames.size(), 1u);
+  std::remove("link.gif");
+  std::remove("target.gif");
+}
+
+// Standard input and a pipe by its name (as process substitution gives it) give the GIF of the
+// file; a device that never ends is refused at the bound.
+TEST(Render, ObjectsComeThroughPipesAsFromTheirFiles) {
+  const std::string object = Sample("objects/star.dat");
+  ASSERT_EQ(Render("--frames 3 " + object + " file.gif").status, 0);
+  ASSERT_EQ(Render("--frames 3 - piped.gif", "cat " + object + " | ").status, 0);
+  ASSERT_EQ(Render("--frames 3 /dev/stdin named.gif", "cat " + object + " | ").status, 0);
+  const RenderRun toOutput = Render("--frames 3 " + object + " -");
+  const std::string gif = Contents("file.gif");
+  EXPECT_TRUE(Contents("piped.gif") == gif);
+  EXPECT_TRUE(Contents("named.gif") == gif);
+  EXPECT_TRUE(toOutput.output == gif) << "'-' writes the standard output";
+  for (const char* name : {"file.gif", "piped.gif", "named.gif"}) std::remove(name);
+  const RenderRun endless = Render("/dev/zero zero.gif");
+  EXPECT_EQ(endless.status, 3);
+  EXPECT_EQ(endless.errors, "/dev/zero: more than 16 MiB, the most read from standard input, a pipe or a device\n");
 }
 
 }  // namespace
