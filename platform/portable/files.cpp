@@ -17,6 +17,12 @@
 namespace {
 
 std::string driveOverride;  // set by tests; empty means the environment decides
+std::string seedTried;      // the drive whose seeding this process has tried
+
+// Stands in the drive's root from the moment its Windows folder is first made until the seed has
+// put every template file there, so that a run that fails or is killed mid-seed is followed by
+// another try. A drive without it is seeded already: what its user removed stays removed.
+constexpr char kSeedPending[] = "/.cubrix-seed-pending";
 
 void MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
@@ -124,6 +130,20 @@ FILE* OpenReplacing(const std::string& path, const char* mode) {
   return stream;
 }
 
+void SeedIfPending(const std::string& folder) {
+  if (seedTried == folder) return;
+  seedTried = folder;
+  const std::string pending = folder + kSeedPending;
+  if (access(pending.c_str(), F_OK) != 0) return;
+  const SeedOutcome outcome = SeedDrive(folder, DriveTemplateFolder());
+  if (outcome.failure.empty()) {
+    unlink(pending.c_str());
+    return;
+  }
+  fprintf(stderr, "%s: the drive %s did not get its sample files (%s); the next run tries again\n",
+          program_invocation_short_name, folder.c_str(), outcome.failure.c_str());
+}
+
 }  // namespace
 
 std::string DriveFolder() {
@@ -142,9 +162,13 @@ std::string DriveFolder() {
   }
   // The drive always holds its Windows directory; one made just now starts from the template.
   struct stat windows;
-  const bool fresh = stat((folder + "/windows").c_str(), &windows) != 0;
+  if (stat((folder + "/windows").c_str(), &windows) != 0) {
+    MakeFolders(folder);
+    const int marker = open((folder + kSeedPending).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (marker >= 0) close(marker);
+  }
   MakeFolders(folder + "/windows");
-  if (fresh) SeedDrive(folder, DriveTemplateFolder());
+  SeedIfPending(folder);
   return folder;
 }
 
@@ -186,7 +210,10 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
   return TruncatesOnOpen(mode) ? OpenReplacing(hostPath, mode) : fopen(hostPath.c_str(), mode);
 }
 
-void ResetFiles() { driveOverride.clear(); }
+void ResetFiles() {
+  driveOverride.clear();
+  seedTried.clear();
+}
 
 void SetDriveOverride(const std::string& path) {
   driveOverride = path;
