@@ -108,13 +108,14 @@ int CreateTemporaryBeside(const std::string& target, const struct stat* old, std
 bool TruncatesOnOpen(const char* mode) { return mode[0] == 'w' && strchr(mode, 'x') == nullptr; }
 
 // Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
-// the file is opened as it stands, which is all such a place allows.
+// the file is opened in place, which is all such a place allows.
 FILE* OpenReplacing(const std::string& path, const char* mode) {
   char resolved[PATH_MAX];
   const std::string target = realpath(path.c_str(), resolved) != nullptr ? resolved : path;  // through links
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
-  if (exists && !S_ISREG(old.st_mode)) return fopen(path.c_str(), mode);
+  // A file that may not be written is refused as before, never replaced.
+  if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return fopen(path.c_str(), mode);
   auto* file = new Replacement{-1, false, "", target};
   file->descriptor = CreateTemporaryBeside(target, exists ? &old : nullptr, &file->temporary);
   if (file->descriptor < 0) {
