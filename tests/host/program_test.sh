@@ -45,7 +45,7 @@ if ! timeout 20 "$program" --help | grep -q '^usage: cubrix ' || ! timeout 20 "$
 fi
 
 # runs_until_terminated COMMAND...: runs a saver for a second, ends it as a screen-saver daemon
-# does, with SIGTERM, and expects a clean end (0).
+# does, with SIGTERM, and expects a clean end, then death by that signal (143).
 # terminate PID: SIGTERM, then up to 5 s for the process to end (SIGKILL after that); returns its
 # exit status.
 terminate() {
@@ -65,8 +65,8 @@ runs_until_terminated() {
   sleep 1
   terminate "$saver"
   local got=$?
-  if [ "$got" -ne 0 ]; then
-    echo "FAIL: $* ended with $got after SIGTERM, expected 0"
+  if [ "$got" -ne 143 ]; then
+    echo "FAIL: $* ended with $got after SIGTERM, expected 143"
     failures=$((failures + 1))
   fi
 }
@@ -127,7 +127,7 @@ second_saver_defers() {
   fi
   terminate "$first"
   local status=$?
-  [ "$status" -eq 0 ] || { echo "FAIL: the first saver ended with $status after SIGTERM"; failures=$((failures + 1)); }
+  [ "$status" -eq 143 ] || { echo "FAIL: the first saver ended with $status after SIGTERM, expected 143"; failures=$((failures + 1)); }
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null
   xvfb=""

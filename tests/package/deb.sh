@@ -69,14 +69,14 @@ home=$work/home
 mkdir -p "$home"
 times=$home/.local/share/cubrix/drive_c/windows/times.dat
 
-# end_saver: SIGTERM, as a daemon ends it; true when it ended with 0.
+# end_saver: SIGTERM, as a daemon ends it; true when it ended cleanly and then by that signal (143).
 end_saver() {
   kill -TERM "$saver" 2>/dev/null
   local status=0
   wait_for 5 eval '! kill -0 "$saver" 2>/dev/null' || kill -KILL "$saver" 2>/dev/null
   wait "$saver" || status=$?
   saver=""
-  return "$status"
+  [ "$status" -eq 143 ]
 }
 
 if start_xvfb 640x480; then
