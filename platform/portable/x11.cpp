@@ -253,12 +253,15 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
   XImage* image = frame.image;
   // The window's surface is the image itself: nothing to copy.
   if (frame.direct && reinterpret_cast<const char*>(pixels) == FramePixelAddress(frame, x, y)) return;
+  const PixelLayout layout = LayoutOf(DefaultVisual(display, screen));
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
     if (frame.direct) {
       memcpy(FramePixelAddress(frame, x, y + row), from, static_cast<size_t>(width) * sizeof(uint32_t));
     } else {
-      for (int column = 0; column < width; ++column) XPutPixel(image, x + column, y + row, from[column]);
+      for (int column = 0; column < width; ++column) {
+        XPutPixel(image, x + column, y + row, PixelFor(layout, from[column]));
+      }
     }
   }
 }
@@ -412,6 +415,27 @@ bool HandleEvent(XEvent& event) {
 }  // namespace
 
 // ---- Display ----
+
+PixelLayout LayoutOf(const Visual* visual) {
+  PixelLayout layout{{visual->red_mask, visual->green_mask, visual->blue_mask}, {}, {}};
+  for (int channel = 0; channel < 3; ++channel) {
+    const unsigned long mask = layout.masks[channel];
+    layout.lows[channel] = mask != 0 ? __builtin_ctzl(mask) : 0;
+    layout.bits[channel] = __builtin_popcountl(mask);
+  }
+  return layout;
+}
+
+unsigned long PixelFor(const PixelLayout& layout, uint32_t rgb) {
+  unsigned long pixel = 0;
+  for (int channel = 0; channel < 3; ++channel) {
+    const unsigned long value = rgb >> (16 - 8 * channel) & 0xFFu;
+    const int bits = layout.bits[channel];
+    const unsigned long kept = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
+    pixel |= kept << layout.lows[channel] & layout.masks[channel];
+  }
+  return pixel;
+}
 
 bool PresenterOpen() {
   if (display != nullptr) return true;
@@ -569,6 +593,8 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
     }
   }
   if (!EnsureFrame(*native, native->shownFrame)) return;
+  // The server may still be reading the image for an earlier put.
+  if (native->frames[native->shownFrame].shared) PresenterAwaitFrameRead(window);
   CopyIntoFrame(native->frames[native->shownFrame], x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
 }

@@ -7,6 +7,16 @@
 
 Display* PresenterDisplay();
 
+// Where a true-colour visual keeps red, green and blue. A 0x00RRGGBB colour becomes its pixel by
+// keeping the top bits of each channel that the visual has room for.
+struct PixelLayout {
+  unsigned long masks[3];
+  int lows[3];
+  int bits[3];
+};
+PixelLayout LayoutOf(const Visual* visual);
+unsigned long PixelFor(const PixelLayout& layout, uint32_t rgb);
+
 // Height of the caption strip that a dialog draws above its client area.
 constexpr int kDialogCaptionHeight = 20;
 
