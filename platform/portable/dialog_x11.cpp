@@ -257,21 +257,34 @@ bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text
   return true;
 }
 
+namespace {
+
+void FreeDrawing(Display* display, OpenDialog& open) {
+  if (open.fontLoaded) {
+    XFreeFont(display, open.font);
+  } else {
+    XFreeFontInfo(nullptr, open.font, 1);
+  }
+  XFreeGC(display, open.gc);
+}
+
+}  // namespace
+
 void PresenterCloseDialog(HWND dialog) {
   Display* display = PresenterDisplay();
   OpenDialog* open = FindDialog(dialog);
   if (display == nullptr || open == nullptr) return;
-  if (open->fontLoaded) {
-    XFreeFont(display, open->font);
-  } else {
-    XFreeFontInfo(nullptr, open->font, 1);
-  }
-  XFreeGC(display, open->gc);
+  FreeDrawing(display, *open);
   const HWND owner = open->owner;
   dialogs.erase(dialogs.begin() + (open - dialogs.data()));
   PresenterBlockInput(owner, false);
   // The keyboard goes back to the owner, as when a modal dialog ends on Windows.
   PresenterFocus(owner);
+}
+
+void DialogsForgetDisplay(Display* display) {
+  for (OpenDialog& open : dialogs) FreeDrawing(display, open);
+  dialogs.clear();
 }
 
 void DialogHandleEvent(HWND dialog, const XEvent& event) {

@@ -472,6 +472,7 @@ void PresenterClose() {
   if (display == nullptr) return;
   for (const auto& native : windows) DestroyNative(*native);
   windows.clear();
+  DialogsForgetDisplay(display);
   XFreeCursor(display, blankCursor);
   XCloseDisplay(display);
   display = nullptr;

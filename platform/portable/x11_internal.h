@@ -49,3 +49,6 @@ bool PresenterTagMatches(Display* connection, Window xid, const char* className,
 
 // One event of a dialog window; defined by dialog_x11.cpp.
 void DialogHandleEvent(HWND dialog, const XEvent& event);
+// Frees what the open dialogs hold on the display, which is about to close (the server may be gone
+// already); closing them later then finds nothing to do. Defined by dialog_x11.cpp.
+void DialogsForgetDisplay(Display* display);
