@@ -83,6 +83,7 @@ bool sharedMemory = false;
 int completionType = -1;  // the event that reports a shared put as done
 Cursor blankCursor = 0;
 int lastErrorCode = 0;
+bool reportHeadless = false;  // the program's own run, without a display, says so once
 // Each window stays at one address for its whole life: the server's image keeps a pointer to the
 // frame's shared-segment record, so the records must not move when the list grows.
 std::vector<std::unique_ptr<NativeWindow>> windows;
@@ -467,6 +468,14 @@ bool PresenterOpen() {
 }
 
 bool PresenterActive() { return display != nullptr; }
+
+void PresenterReportHeadlessWindows() { reportHeadless = true; }
+
+void PresenterHeadlessWindowMade() {
+  if (!reportHeadless) return;
+  reportHeadless = false;
+  fprintf(stderr, "cubrix: no DISPLAY: the run goes on in memory and draws nowhere\n");
+}
 
 void PresenterClose() {
   if (display == nullptr) return;
