@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux program from its real command line: the exit codes of refused switches, whole
-# headless runs ended by SIGTERM, with a program name that needs quoting too, and (where Xvfb is
-# installed) a second saver started while one runs.
+# headless runs ended by SIGTERM (and the one line they print), with a program name that needs
+# quoting too, a DISPLAY with no server behind it, and (where Xvfb is installed) a second saver
+# started while one runs.
 # Usage: program_test.sh PROGRAM CUBE_DAT
 set -u
 program=$1
@@ -60,7 +61,7 @@ terminate() {
 }
 
 runs_until_terminated() {
-  "$@" >/dev/null 2>&1 &
+  "$@" >/dev/null 2>"$work/stderr" &
   local saver=$!
   sleep 1
   terminate "$saver"
@@ -75,6 +76,20 @@ runs_until_terminated() {
 runs_until_terminated "$program" /s
 if ! grep -Eq '^Total Frames +=[1-9][0-9]*' "$work/drive/windows/times.dat" 2>/dev/null; then
   echo "FAIL: no frames counted in times.dat after a full-screen run"
+  failures=$((failures + 1))
+fi
+if [ "$(wc -l <"$work/stderr")" -ne 1 ] || ! grep -q 'draws nowhere' "$work/stderr"; then
+  echo "FAIL: a run without DISPLAY said on stderr: '$(cat "$work/stderr")'"
+  failures=$((failures + 1))
+fi
+
+# DISPLAY naming a server that is not there ends the run at once, with one line saying so.
+number=90
+while [ -e "/tmp/.X11-unix/X$number" ]; do number=$((number + 1)); done
+DISPLAY=":$number" timeout -k 2 20 "$program" /s >/dev/null 2>"$work/stderr"
+got=$?
+if [ "$got" -ne 1 ] || [ "$(wc -l <"$work/stderr")" -ne 1 ] || ! grep -q ":$number" "$work/stderr"; then
+  echo "FAIL: with DISPLAY=:$number and no server there it ended with $got, saying '$(cat "$work/stderr")'"
   failures=$((failures + 1))
 fi
 
