@@ -9,7 +9,8 @@
 
 #include "platform/portable/presenter.h"
 #include "platform/portable/test_seam.h"
-#include "platform/portable/x11_internal.h"
+#include "platform/portable/window_table.h"
+#include "platform/portable/x11/x11.h"
 #include "platform/win32.h"
 
 namespace {
@@ -21,12 +22,12 @@ void ShowFrame(benchmark::State& state) {
   const bool shared = state.range(0) != 0;
   const bool exchange = state.range(1) != 0;
   const char* name = std::getenv("DISPLAY");
-  if (name == nullptr || *name == '\0' || !PresenterOpen()) {
+  if (name == nullptr || *name == '\0' || !PresenterOpen(&kWindowSink)) {
     state.SkipWithError("needs an X display");
     return;
   }
   ResetPortablePlatform();
-  PresenterUseSharedMemory(shared);
+  Seam::SetSwitch(Seam::Switch::SharedMemory, shared);
   Seam::SetSwitch(Seam::Switch::PixelExchange, exchange);
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
@@ -55,7 +56,7 @@ void ShowFrame(benchmark::State& state) {
   ReleaseDC(window, dc);
   DestroyWindow(window);
   ResetPortablePlatform();
-  PresenterUseSharedMemory(true);
+  Seam::SetSwitch(Seam::Switch::SharedMemory, true);
 }
 // Wall time: the X server's share of the work runs in its own process.
 BENCHMARK(ShowFrame)->ArgsProduct({{1, 0}, {1, 0}})->UseRealTime()->Unit(benchmark::kMillisecond);

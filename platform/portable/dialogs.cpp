@@ -1,11 +1,10 @@
-// Portable message boxes and modal dialogs: on a display through dialog_x11, headless through hooks.
+// Portable message boxes and modal dialogs: on a display through the presenter, headless through hooks.
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
-#include "platform/portable/dialog_x11.h"
 #include "platform/portable/dialogs.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/test_seam.h"
@@ -45,14 +44,11 @@ const DialogResource* FindDialogResource(LPCSTR templateName) {
   return nullptr;
 }
 
-// The state of the message box on the display, while one is up (they may nest).
-DialogState* shownMessageBox = nullptr;
-
-// Shows the box on the display and waits, with other windows' messages still flowing.
+// Shows the box on the display and waits, with other windows' messages still flowing. A
+// termination signal meanwhile ends the box first (user.cpp finds it by its state, which has no
+// dialog procedure).
 int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
   DialogState state;
-  DialogState* outerBox = shownMessageBox;
-  shownMessageBox = &state;
   HWND box = CreateDialogWindow(caption, WS_POPUP | WS_CAPTION, kMessageBoxWidth, kMessageBoxHeight, &state);
   int left = (kMessageBoxWidth - kButtonWidth) / 2;
   int top = kMessageBoxHeight - kButtonHeight - kButtonMargin;
@@ -62,7 +58,6 @@ int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
     result = RunModalLoop(box) ? static_cast<int>(state.result) : 0;
     PresenterCloseDialog(box);
   }
-  shownMessageBox = outerBox;
   DestroyWindow(box);
   return result;
 }
@@ -125,12 +120,6 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   }
   if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
   return IDOK;
-}
-
-bool EndShownMessageBox() {
-  if (shownMessageBox == nullptr) return false;
-  shownMessageBox->ended = true;
-  return true;
 }
 
 // Creates the dialog from its template, sends WM_INITDIALOG and runs the modal loop until

@@ -178,6 +178,33 @@ void WaitForMessages() {
   }
 }
 
+// The innermost message box on the display (the last made, as they nest) ends as though it had
+// been dismissed; false when none is up.
+bool EndShownMessageBox() {
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    DialogState* state = it->second.dialog.state;
+    if (state == nullptr || state->procedure != nullptr) continue;
+    state->ended = true;
+    return true;
+  }
+  return false;
+}
+
+// A termination signal turns into window destruction at a safe point. A message box that is up
+// is ended first, and the request waits until it has closed: its owner may still be in the middle
+// of its creation, and ends as usual only once that is done.
+void CheckTermination() {
+  if (!TerminationRequested()) return;
+  if (EndShownMessageBox()) {
+    PostMessageA(nullptr, WM_NULL, 0, 0);  // wakes the box's loop
+    return;
+  }
+  ClearTerminationRequest();
+  DestroyAllWindows();
+  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
+  PostMessageA(nullptr, WM_NULL, 0, 0);
+}
+
 void HideCursorOverWindows() {
   for (auto& [handle, window] : windows) {
     if (window.cursorHidden) continue;

@@ -1,9 +1,14 @@
-// What the window table (user.cpp) offers the other portable areas (GDI, X11 presenter, dialogs).
+// What the window table (user.cpp) offers the other portable areas (GDI, dialogs, the presenter's sink).
 #pragma once
 
 #include <cstdint>
 
+#include "platform/portable/presenter.h"
 #include "platform/win32.h"
+
+// What the presenter reports goes to the window table through this sink (window_sink.cpp); the
+// program and the tests that show windows open the display with it.
+extern const PresenterSink kWindowSink;
 
 // Whether the handle names one of our own windows (not a foreign one).
 bool IsOwnWindow(HWND window);
@@ -41,6 +46,3 @@ DialogState* FindDialogState(HWND dialog);
 // Fetches and dispatches messages until the dialog ends or goes away; false when the quit
 // message came first (it is posted again, as a modal loop on Windows does).
 bool RunModalLoop(HWND dialog);
-// Ends the message box on the display, if one is up, as though it had been dismissed; true when
-// there was one (dialogs.cpp).
-bool EndShownMessageBox();

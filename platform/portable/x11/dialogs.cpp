@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/dialog_x11.h"
-#include "platform/portable/x11_internal.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/x11/x11.h"
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -168,7 +168,7 @@ void DrawPanel(const OpenDialog& open) {
   XFlush(display);
 }
 
-void PostCommand(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+void PostCommand(HWND dialog, int id) { x11.sink->command(dialog, id); }
 
 void OnKey(const OpenDialog& open, XKeyEvent& key) {
   switch (XLookupKeysym(&key, 0)) {
@@ -180,7 +180,7 @@ void OnKey(const OpenDialog& open, XKeyEvent& key) {
       PostCommand(open.dialog, IDCANCEL);
       break;
     case XK_F1:
-      PostMessageA(open.dialog, WM_HELP, 0, 0);
+      x11.sink->post(open.dialog, WM_HELP, 0, 0);
       break;
     default:
       break;

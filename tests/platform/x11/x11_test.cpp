@@ -16,7 +16,9 @@
 #include "platform/portable/dialog_resource.h"
 #include "platform/portable/gdi/gdi.h"
 #include "platform/portable/presenter.h"
-#include "platform/portable/x11_internal.h"
+#include "platform/portable/test_seam.h"
+#include "platform/portable/window_table.h"
+#include "platform/portable/x11/x11.h"
 #include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 
@@ -70,7 +72,7 @@ class X11Test : public ::testing::Test {
   // now and then refuse a burst of new connections.
   static void SetUpTestSuite() {
     const char* name = getenv("DISPLAY");
-    if (name == nullptr || *name == '\0' || !PresenterOpen()) return;
+    if (name == nullptr || *name == '\0' || !PresenterOpen(&kWindowSink)) return;
     for (int attempt = 0; attempt < 10 && observer_ == nullptr; ++attempt) {
       observer_ = XOpenDisplay(nullptr);
       if (observer_ == nullptr) usleep(10000);
@@ -98,7 +100,7 @@ class X11Test : public ::testing::Test {
 
   void TearDown() override {
     TestHooks::ResetPlatform();
-    PresenterUseSharedMemory(true);
+    Seam::SetSwitch(Seam::Switch::SharedMemory, true);
     if (PresenterActive()) XSync(PresenterDisplay(), True);
   }
 
@@ -198,7 +200,7 @@ Display* X11Test::observer_ = nullptr;
 TEST_F(X11Test, AFrameBlittedToAWindowIsWhatTheServerHolds) {
   for (bool shared : {true, false}) {
     SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
-    PresenterUseSharedMemory(shared);
+    Seam::SetSwitch(Seam::Switch::SharedMemory, shared);
     HWND window = Popup(96, 64);
     ASSERT_NE(window, nullptr);
     DrawFrame(window, 96, 64);
@@ -217,7 +219,7 @@ TEST_F(X11Test, EachFrameTheServerHoldsIsTheWindowsSurface) {
   constexpr int kWidth = 120, kHeight = 80;
   for (bool shared : {true, false}) {
     SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
-    PresenterUseSharedMemory(shared);
+    Seam::SetSwitch(Seam::Switch::SharedMemory, shared);
     HWND window = Popup(kWidth, kHeight);
     ASSERT_NE(window, nullptr);
     HDC dc = GetDC(window);
@@ -290,7 +292,7 @@ TEST_F(X11Test, TradedFrameImagesKeepWhatEachSurfaceHolds) {
   HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   for (bool shared : {true, false}) {
     SCOPED_TRACE(shared ? "shared memory" : "plain XPutImage");
-    PresenterUseSharedMemory(shared);
+    Seam::SetSwitch(Seam::Switch::SharedMemory, shared);
     HWND window = Popup(kWidth, kHeight);
     ASSERT_NE(window, nullptr);
     HDC dc = GetDC(window);
