@@ -109,7 +109,7 @@ void DrawCentred(Display* display, Window xid, const OpenDialog& open, const std
 }
 
 void Draw(const OpenDialog& open) {
-  Display* display = PresenterDisplay();
+  Display* display = x11.display;
   const Window xid = PresenterNativeWindow(open.dialog);
   if (display == nullptr || xid == 0) return;
   const unsigned fullWidth = static_cast<unsigned>(open.width);
@@ -142,7 +142,7 @@ void Draw(const OpenDialog& open) {
 // A message panel: black like the saver around a box with the caption strip and the text, each
 // line centred, the box centred in the window (its top kept in view when the window is small).
 void DrawPanel(const OpenDialog& open) {
-  Display* display = PresenterDisplay();
+  Display* display = x11.display;
   const Window xid = PresenterNativeWindow(open.dialog);
   if (display == nullptr || xid == 0) return;
   XSetForeground(display, open.gc, BlackPixel(display, DefaultScreen(display)));
@@ -216,7 +216,7 @@ bool LoadFont(Display* display, Window xid, OpenDialog& open) {
 
 bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const char* text, const DialogButton* buttons,
                          int buttonCount, int width, int height) {
-  Display* display = PresenterDisplay();
+  Display* display = x11.display;
   const Window xid = PresenterNativeWindow(dialog);
   if (display == nullptr || xid == 0 || FindDialog(dialog) != nullptr) return false;
   OpenDialog open{dialog, owner, caption != nullptr ? caption : "", text != nullptr ? text : "", {},
@@ -244,7 +244,7 @@ bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const cha
 }
 
 bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text, int width, int height) {
-  Display* display = PresenterDisplay();
+  Display* display = x11.display;
   const Window xid = PresenterNativeWindow(panel);
   if (display == nullptr || xid == 0 || FindDialog(panel) != nullptr) return false;
   OpenDialog open{panel, nullptr, caption != nullptr ? caption : "", text != nullptr ? text : "", {},
@@ -271,7 +271,7 @@ void FreeDrawing(Display* display, OpenDialog& open) {
 }  // namespace
 
 void PresenterCloseDialog(HWND dialog) {
-  Display* display = PresenterDisplay();
+  Display* display = x11.display;
   OpenDialog* open = FindDialog(dialog);
   if (display == nullptr || open == nullptr) return;
   FreeDrawing(display, *open);
