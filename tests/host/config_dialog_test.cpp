@@ -36,9 +36,9 @@ class ConfigDialogTest : public HostTest {
     return ShowConfiguration(owner);
   }
 
-  std::vector<std::string> DialogTraffic() {
+  std::vector<Sequence::Row> DialogTraffic() {
     NameWindow(shownDialog, "dialog");
-    return Traffic({LogKind::PostMessage, LogKind::EndDialog});
+    return Traffic({LogKind::PostMessage, LogKind::EndDialog}, shownDialog);
   }
 };
 
@@ -49,7 +49,8 @@ TEST_F(ConfigDialogTest, OkAndCancelCloseByWayOfAPostedClose) {
     TestHooks::ClearCallLog();
     int result = Show(nullptr, [command](HWND dialog) { SendMessageA(dialog, WM_COMMAND, command, 0); });
     EXPECT_EQ(0, result);
-    EXPECT_EQ(std::vector<std::string>({"PostMessage dialog WM_CLOSE null 0", "EndDialog dialog 0"}), DialogTraffic());
+    const Sequence::Row postedClose(WM_CLOSE, Sequence::kPosted | Sequence::kPinned, 0, 0);
+    Sequence::ExpectSequence({postedClose, Sequence::Call("EndDialog dialog 0")}, DialogTraffic());
   }
 }
 

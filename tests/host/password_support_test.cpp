@@ -63,7 +63,7 @@ class PasswordSupportTest : public HostTest {
     if (test.setting == Setting::Value) TestHooks::SetRegistryValue(kDesktop, kSetting, test.value);
   }
 
-  std::vector<std::string> SystemTold() { return Traffic({LogKind::SystemParametersInfo}); }
+  std::vector<Sequence::Row> SystemTold() { return Traffic({LogKind::SystemParametersInfo}); }
 };
 
 TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
@@ -76,8 +76,8 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
     EXPECT_EQ(test.protectionOn, hostState.verifyEntry != nullptr);
     EXPECT_EQ(test.protectionOn, hostState.passwordLibrary != nullptr);
     EXPECT_EQ(test.protectionOn, SaverRunningFlag());
-    EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 1"} : std::vector<std::string>{},
-              SystemTold());
+    const std::vector<std::string> toldOn = {"SystemParametersInfo 97 1"};
+    Sequence::ExpectSequence(Calls(test.protectionOn ? toldOn : std::vector<std::string>{}), SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));  // every opened key is closed again
 
     TestHooks::ClearCallLog();
@@ -85,8 +85,8 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
     EXPECT_EQ(nullptr, hostState.verifyEntry);
     EXPECT_EQ(nullptr, hostState.passwordLibrary);
     EXPECT_FALSE(SaverRunningFlag());
-    EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 0"} : std::vector<std::string>{},
-              SystemTold());
+    const std::vector<std::string> toldOff = {"SystemParametersInfo 97 0"};
+    Sequence::ExpectSequence(Calls(test.protectionOn ? toldOff : std::vector<std::string>{}), SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
   }
 }
@@ -96,7 +96,7 @@ TEST_F(PasswordSupportTest, MissingLibraryLeavesProtectionOffAndTellsNothing) {
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary PASSWORD.CPL failed"}), Traffic({LogKind::LoadLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary PASSWORD.CPL failed"}), Traffic({LogKind::LoadLibrary}));
   EXPECT_TRUE(SystemTold().empty());
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));
 }
@@ -107,8 +107,8 @@ TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary PASSWORD.CPL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary PASSWORD.CPL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
   EXPECT_TRUE(SystemTold().empty());
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));
@@ -140,9 +140,8 @@ TEST_F(PasswordSupportTest, LoadingAgainUnloadsFirst) {
   RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   LoadPasswordSupport();
-  EXPECT_EQ(std::vector<std::string>(
-                {"SystemParametersInfo 97 1", "SystemParametersInfo 97 0", "SystemParametersInfo 97 1"}),
-            SystemTold());
+  Sequence::ExpectSequence(
+      Calls({"SystemParametersInfo 97 1", "SystemParametersInfo 97 0", "SystemParametersInfo 97 1"}), SystemTold());
   EXPECT_EQ(1, TestHooks::LiveHandles(HandleKind::Module));
   UnloadPasswordSupport();
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
@@ -204,21 +203,21 @@ TEST_F(ChangePasswordTest, OwnerFallsBackToTheForegroundWindow) {
 TEST_F(ChangePasswordTest, NeverLooksAtTheProtectionSetting) {
   RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   RunChangePassword("");
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary, LogKind::RegOpenKey}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary, LogKind::RegOpenKey}));
 }
 
 TEST_F(ChangePasswordTest, MissingLibraryOrEntryChangesNothingAndStillGivesZero) {
   EXPECT_EQ(0, RunChangePassword(""));
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL failed"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL failed"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
 
   RegisterInProcessModule("MPR.DLL", {Entry("WNetGetUserA", ChangeStandIn)});
   TestHooks::ClearCallLog();
   EXPECT_EQ(0, RunChangePassword(""));
   EXPECT_TRUE(changeCalls.empty());
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
 }
 
