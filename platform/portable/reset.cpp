@@ -7,9 +7,11 @@
 #include "platform/portable/test_seam.h"
 #include "platform/portable/window_table.h"
 
+#if CUBRIX_TEST_SEAM
 void Seam::InstallRecorder(const Recorder* recorder) { seamState.recorder = recorder; }
 
 void Seam::SetSwitch(Switch which, bool on) { seamState.switches[static_cast<int>(which)] = on; }
+#endif
 
 // Windows go first, while the areas they call into still hold their state.
 void ResetPortablePlatform() {
@@ -20,5 +22,7 @@ void ResetPortablePlatform() {
   ResetRegistry();
   ResetKernel();
   ResetFiles();
+#if CUBRIX_TEST_SEAM
   for (bool& on : seamState.switches) on = true;
+#endif
 }

@@ -1,9 +1,14 @@
 // The portable platform's seam for tests: a null-checked recorder for faults, the call log and
 // handle counts, and switches that select a path. Only the explicit control entries below change
-// them; without a recorder each hook costs one load and a branch.
+// them; without a recorder each hook costs one load and a branch. Built with CUBRIX_TEST_SEAM=0
+// (the CMake option), the control entries are compiled out and the hooks cost nothing.
 #pragma once
 
 #include <cstdint>
+
+#ifndef CUBRIX_TEST_SEAM
+#define CUBRIX_TEST_SEAM 1
+#endif
 
 namespace Seam {
 
@@ -81,13 +86,16 @@ struct State {
   bool switches[kSwitchCount] = {true, true, true};
 };
 
+#if CUBRIX_TEST_SEAM
 // ---- Control entries: the only writers of the seam's state ----
 // The recorder gets every hook from now on; null removes it. The program installs none.
 void InstallRecorder(const Recorder* recorder);
 void SetSwitch(Switch which, bool on);
+#endif
 
 }  // namespace Seam
 
+#if CUBRIX_TEST_SEAM
 inline Seam::State seamState;
 
 // ---- Hooks ----
@@ -106,6 +114,13 @@ inline void LogCall(Seam::LogKind kind, intptr_t a = 0, intptr_t b = 0, intptr_t
 inline void CountHandle(Seam::HandleKind kind, int delta) {
   if (seamState.recorder != nullptr) seamState.recorder->countHandle(kind, delta);
 }
+#else
+// Compiled out (CUBRIX_TEST_SEAM=OFF): no recorder can be installed and every switch stays on.
+inline bool SwitchOn(Seam::Switch) { return true; }
+inline bool InjectedFailure(Seam::Call) { return false; }
+inline void LogCall(Seam::LogKind, intptr_t = 0, intptr_t = 0, intptr_t = 0, intptr_t = 0, const char* = nullptr) {}
+inline void CountHandle(Seam::HandleKind, int) {}
+#endif
 
 // Puts the whole portable platform back to its start, area by area (reset.cpp): every window
 // destroyed; queues, timers, objects, keys, blocks and modules gone; overrides cleared; the real
