@@ -66,6 +66,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the program's real librar
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "x11-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Modes independent of the builder's umask; file times come from SOURCE_DATE_EPOCH, which CPack
+# honours and scripts/package sets to the commit's time.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageModes.cmake)
 # The summary above is the first line; the formatter indents each line and marks empty ones.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Cubrix covers the screen with black and animates nine copies of one solid
