@@ -128,7 +128,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   PresenterTagWindow(x11.display, xid, parentXid == x11.root ? className : nullptr, title);
   windows.push_back(std::make_unique<NativeWindow>(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0,
                                                                 xid, false, 0, width, height,
-                                                                XCreateGC(x11.display, xid, 0, nullptr), Frame()}));
+                                                                XCreateGC(x11.display, xid, 0, nullptr), {Frame()}}));
   XMapRaised(x11.display, xid);
   if (popup) PresenterFocus(window);
   XFlush(x11.display);
