@@ -8,10 +8,6 @@
 #include "platform/portable/registry.h"
 #include "platform/test_hooks/test_hooks.h"
 
-RegistryValue TestHooks::DwordValue(DWORD value) { return DwordRegistryValue(value); }
-
-RegistryValue TestHooks::StringValue(const std::string& text) { return StringRegistryValue(text); }
-
 RegistryValue TestHooks::BinaryValue(const std::vector<BYTE>& bytes) { return RegistryValue{kRegBinary, bytes}; }
 
 namespace {

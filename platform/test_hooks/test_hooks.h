@@ -1,5 +1,5 @@
 // The test library of the portable platform: it installs a recorder of faults, calls and handles,
-// writes the registry's files, and reads pixels and the state of windows and device contexts.
+// writes the registry's files, and reads the pixels of surfaces and the state of dialog controls.
 // Tests and tools link it; the program and the benchmarks do not. What the platform lets a test
 // set in place of the system (clock, pointer, version, modules, drive, dialogs) the areas offer
 // themselves, in the headers included here.
@@ -46,8 +46,7 @@ using Seam::HandleKind;
 int LiveHandles(HandleKind kind);
 
 // ---- Registry and control.ini, written into the drive folder's Windows directory ----
-RegistryValue DwordValue(DWORD value);
-RegistryValue StringValue(const std::string& text);  // with its ending zero
+// Values are made by DwordRegistryValue and StringRegistryValue (registry.h), or as bytes here.
 RegistryValue BinaryValue(const std::vector<BYTE>& bytes);
 void SetRegistryKey(const std::string& key);  // the key exists, even without values
 void SetRegistryValue(const std::string& key, const std::string& name, const RegistryValue& value);

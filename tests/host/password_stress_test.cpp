@@ -176,7 +176,7 @@ class PasswordStressTest : public PlatformTest {
                                drive / "windows" / "Cube.dat", std::filesystem::copy_options::overwrite_existing);
     SetScreenSizeOverride(32, 24);
     SetWin95Override(Win95Override::Yes);
-    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
+    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", DwordRegistryValue(1));
     RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", Verify)});
   }
 

@@ -35,12 +35,12 @@ const std::vector<RegistryCase>& RegistryCases() {
   static const std::vector<RegistryCase> cases = {
       {"no key", Setting::NoKey, {}, false},
       {"no value", Setting::NoValue, {}, false},
-      {"dword 0", Setting::Value, TestHooks::DwordValue(0), false},
-      {"dword 1", Setting::Value, TestHooks::DwordValue(1), true},
-      {"dword with only a high byte", Setting::Value, TestHooks::DwordValue(0x01000000), true},
-      {"string \"1\"", Setting::Value, TestHooks::StringValue("1"), true},
-      {"string \"0\" is the non-zero number 0x30", Setting::Value, TestHooks::StringValue("0"), true},
-      {"string of 6 bytes", Setting::Value, TestHooks::StringValue("12345"), false},
+      {"dword 0", Setting::Value, DwordRegistryValue(0), false},
+      {"dword 1", Setting::Value, DwordRegistryValue(1), true},
+      {"dword with only a high byte", Setting::Value, DwordRegistryValue(0x01000000), true},
+      {"string \"1\"", Setting::Value, StringRegistryValue("1"), true},
+      {"string \"0\" is the non-zero number 0x30", Setting::Value, StringRegistryValue("0"), true},
+      {"string of 6 bytes", Setting::Value, StringRegistryValue("12345"), false},
       {"empty data", Setting::Value, TestHooks::BinaryValue({}), false},
       {"one byte 1", Setting::Value, TestHooks::BinaryValue({1}), true},
       {"two bytes, high one set", Setting::Value, TestHooks::BinaryValue({0, 1}), true},
@@ -92,7 +92,7 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
 }
 
 TEST_F(PasswordSupportTest, MissingLibraryLeavesProtectionOffAndTellsNothing) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
@@ -102,7 +102,7 @@ TEST_F(PasswordSupportTest, MissingLibraryLeavesProtectionOffAndTellsNothing) {
 }
 
 TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   RegisterInProcessModule("PASSWORD.CPL", {Entry("SomethingElse", VerifyStandIn)});
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
@@ -115,7 +115,7 @@ TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
 }
 
 TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   TestHooks::FailCall(TestHooks::Call::RegOpenKey);
   LoadPasswordSupport();
@@ -126,7 +126,7 @@ TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
 
 TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
   hostState.win95Platform = false;
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   SetSaverRunning(true);
@@ -136,7 +136,7 @@ TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
 }
 
 TEST_F(PasswordSupportTest, LoadingAgainUnloadsFirst) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   LoadPasswordSupport();

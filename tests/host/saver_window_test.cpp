@@ -301,7 +301,7 @@ class RunSaverTest : public HostTest {
   // The Windows 95 platform with protection on and a system component that verifies.
   void TurnProtectionOn() {
     hostState.win95Platform = true;
-    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
+    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", DwordRegistryValue(1));
     RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", AlwaysAllow)});
   }
 
