@@ -56,7 +56,6 @@ void ShowFrame(benchmark::State& state) {
   ReleaseDC(window, dc);
   DestroyWindow(window);
   ResetPortablePlatform();
-  Seam::SetSwitch(Seam::Switch::SharedMemory, true);
 }
 // Wall time: the X server's share of the work runs in its own process.
 BENCHMARK(ShowFrame)->ArgsProduct({{1, 0}, {1, 0}})->UseRealTime()->Unit(benchmark::kMillisecond);

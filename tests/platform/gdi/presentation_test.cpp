@@ -56,10 +56,7 @@ HWND MakeWindow(WNDPROC procedure, const char* className, int width, int height)
 class PresentationTest : public ::testing::Test {
  protected:
   void SetUp() override { TestHooks::ResetPlatform(); }
-  void TearDown() override {
-    TestHooks::ResetPlatform();
-    Seam::SetSwitch(Seam::Switch::DamageTracking, true);
-  }
+  void TearDown() override { TestHooks::ResetPlatform(); }
 };
 
 // ---- Scene cycles ----

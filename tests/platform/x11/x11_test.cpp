@@ -100,7 +100,6 @@ class X11Test : public ::testing::Test {
 
   void TearDown() override {
     TestHooks::ResetPlatform();
-    Seam::SetSwitch(Seam::Switch::SharedMemory, true);
     if (PresenterActive()) XSync(PresenterDisplay(), True);
   }
 
