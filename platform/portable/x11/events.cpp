@@ -145,10 +145,6 @@ bool HandleEvent(XEvent& event) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Reads what the connection holds, without waiting, and handles every event read so far. Xlib may
 // also have read events while it waited for a reply; poll cannot see those, so this comes first.
 bool ReadAndHandle() {
