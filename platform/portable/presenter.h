@@ -57,8 +57,13 @@ bool PresenterBringForeignForward(uint32_t id);
 
 // Shows width x height pixels (0x00RRGGBB, rows of stride pixels) in the window at (x, y). Pixels
 // that are one of the window's frame images (see PresenterWindowFrame) are sent without a copy.
+// The presenter may hold what it is given until PresenterFlush (or PresenterPumpEvents).
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels,
                          int stride);
+// Sends everything shown and held so far, as one update. The GDI calls it at the end of each
+// drawing call that showed pixels, so that all the rectangles one call changed travel together
+// and a frame costs the display one update. A presenter that shows at once does nothing here.
+void PresenterFlush();
 // The window's frame image, when it is width x height pixels laid out as 0x00RRGGBB: the GDI
 // then draws the window's surface straight into it, zero (black) to begin with. It stays until
 // the presenter lets go of it, which it reports through the sink's frameReleased.
@@ -71,12 +76,18 @@ bool PresenterWindowSpareFrame(HWND window, const uint32_t* inUse, uint32_t** pi
 // so that they may be drawn into again; usually without waiting.
 void PresenterAwaitFrameRead(HWND window);
 
-// Pointer.
+// Pointer. PresenterCursorPos asks the display where the pointer is now (in screen pixels).
+// PresenterLastPointer answers without asking: where the last input event for one of our windows,
+// or the last PresenterCursorPos, put it; false while none is known. It is what a message is
+// stamped with, which then costs no question a message; a presenter that knows no cheaper answer
+// returns false, and the stamp asks PresenterCursorPos.
 bool PresenterCursorPos(POINT* point);
+bool PresenterLastPointer(POINT* point);
 void PresenterHideCursor(HWND window);
 
 // Waits up to timeoutMs for display events and posts them as window messages; true if any came.
-// Called by the message loop only; a negative timeout waits without limit.
+// Called by the message loop only; a negative timeout waits without limit, and zero only looks.
+// What PresenterShowPixels holds is sent before it waits.
 bool PresenterPumpEvents(int timeoutMs);
 // Whether the connection to the X server was lost; the run is then ended as by SIGTERM, and the
 // program's exit status becomes kConnectionLostStatus.

@@ -74,12 +74,13 @@ LRESULT SendLogged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG msg{window, message, wParam, lParam, GetTickCount(), {0, 0}};
-  GetCursorPos(&msg.pt);
+  // Where the last input left the pointer: asking the display would cost a round trip a message.
+  if (!PresenterActive() || !PresenterLastPointer(&msg.pt)) GetCursorPos(&msg.pt);
   return msg;
 }
 
 // A paint or timer message only to be matched: the time and pointer position are taken once
-// it is handed out, as the position costs the display a round trip.
+// it is handed out.
 MSG Unstamped(HWND window, UINT message) { return MSG{window, message, 0, 0, 0, {0, 0}}; }
 
 bool Matches(const MSG& msg, HWND window, UINT first, UINT last) {
@@ -349,9 +350,33 @@ BOOL PeekMessageA(MSG* msg, HWND window, UINT first, UINT last, UINT flags) {
   return TakeMessage(msg, window, first, last, (flags & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
+namespace {
+
+// Whether the next message to hand out is a paint or a timer, which input goes before.
+bool PaintOrTimerNext(HWND window, UINT first, UINT last) {
+  MSG next;
+  return TakeMessage(&next, window, first, last, false) && (next.message == WM_PAINT || next.message == WM_TIMER);
+}
+
+// GetMessageA reads the display when it waits, and otherwise only before it hands out a paint or
+// a timer without having waited: input that came meanwhile goes first, as on Windows, and a timer
+// that is always due cannot hold it back. Each look is a read of the connection, so a frame's
+// loop makes one, in its wait.
+bool TakeForGetMessage(MSG* msg, HWND window, UINT first, UINT last, bool waited) {
+  if (!waited && PresenterActive() && PaintOrTimerNext(window, first, last)) PresenterPumpEvents(0);
+  CheckTermination();
+  return TakeMessage(msg, window, first, last, true);
+}
+
+}  // namespace
+
 // Waits until a message arrives; 0 for the quit message, whose value is then in wParam.
 BOOL GetMessageA(MSG* msg, HWND window, UINT first, UINT last) {
-  while (PeekMessageA(msg, window, first, last, PM_REMOVE) == FALSE) WaitForMessages();
+  bool waited = false;
+  while (!TakeForGetMessage(msg, window, first, last, waited)) {
+    WaitForMessages();
+    waited = true;
+  }
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 

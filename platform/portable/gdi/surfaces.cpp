@@ -130,7 +130,9 @@ void FillRects(const Surface& surface, const Damage& rects, uint32_t pixel) {
   }
 }
 
-void ShowWindowRect(const DcRecord& dc, const DamageRect& rect) {
+namespace {
+
+void SendWindowRect(const DcRecord& dc, const DamageRect& rect) {
   if (dc.window == nullptr || IsEmpty(rect)) return;
   const SurfaceRecord* surface = FindSurface(dc.bitmap);
   if (surface == nullptr) return;
@@ -139,6 +141,15 @@ void ShowWindowRect(const DcRecord& dc, const DamageRect& rect) {
                       PixelAddress(SurfaceOf(*surface), rect.left, rect.top), surface->stride);
 }
 
+}  // namespace
+
+void ShowWindowRect(const DcRecord& dc, const DamageRect& rect) {
+  SendWindowRect(dc, rect);
+  if (dc.window != nullptr) PresenterFlush();
+}
+
+// The rectangles one call changed go to the display together, as one update.
 void ShowWindowRects(const DcRecord& dc, const Damage& rects) {
-  for (int i = 0; i < rects.count; ++i) ShowWindowRect(dc, rects.rects[i]);
+  for (int i = 0; i < rects.count; ++i) SendWindowRect(dc, rects.rects[i]);
+  if (dc.window != nullptr && rects.count > 0) PresenterFlush();
 }

@@ -35,6 +35,6 @@ SurfaceRecord* SpareHolder(HWND window);
 void CopyRects(const Surface& to, const Surface& from, const Damage& rects, int64_t shiftX = 0, int64_t shiftY = 0);
 void FillRects(const Surface& surface, const Damage& rects, uint32_t pixel);
 
-// Shows rectangles (within the surface) of a window's own context on the display.
+// Shows rectangles (within the surface) of a window's own context on the display, as one update.
 void ShowWindowRect(const DcRecord& dc, const DamageRect& rect);
 void ShowWindowRects(const DcRecord& dc, const Damage& rects);

@@ -79,6 +79,7 @@ void PresenterClose() {
   XFreeCursor(x11.display, x11.blankCursor);
   XCloseDisplay(x11.display);
   x11.display = nullptr;
+  x11.pointerKnown = false;
 }
 
 int PresenterScreenWidth() { return x11.display != nullptr ? DisplayWidth(x11.display, x11.screen) : kHeadlessWidth; }
@@ -93,6 +94,14 @@ bool PresenterCursorPos(POINT* point) {
   if (!XQueryPointer(x11.display, x11.root, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY, &mask)) return false;
   point->x = rootX;
   point->y = rootY;
+  x11.pointer = *point;
+  x11.pointerKnown = true;
+  return true;
+}
+
+bool PresenterLastPointer(POINT* point) {
+  if (x11.display == nullptr || !x11.pointerKnown) return false;
+  *point = x11.pointer;
   return true;
 }
 

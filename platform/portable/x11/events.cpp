@@ -2,6 +2,10 @@
 // into what the sink expects, and the completion of shared puts counted off.
 #include <poll.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+
 #include "platform/portable/presenter.h"
 #include "platform/portable/x11/x11.h"
 
@@ -80,7 +84,22 @@ bool IsInput(const XEvent& event) {
   return event.type == MotionNotify || event.type == KeyPress || event.type == ButtonPress;
 }
 
+// Where a real input event saw the pointer, kept so that messages are stamped without a round trip.
+// A synthetic one (another program's XSendEvent) carries whatever its sender wrote, so it is not.
+void NotePointer(const XEvent& event) {
+  if (event.xany.send_event || !IsInput(event)) return;
+  const bool sameScreen = event.type == MotionNotify ? event.xmotion.same_screen
+                          : event.type == KeyPress   ? event.xkey.same_screen
+                                                     : event.xbutton.same_screen;
+  if (!sameScreen) return;
+  x11.pointer = event.type == MotionNotify ? POINT{event.xmotion.x_root, event.xmotion.y_root}
+                : event.type == KeyPress   ? POINT{event.xkey.x_root, event.xkey.y_root}
+                                           : POINT{event.xbutton.x_root, event.xbutton.y_root};
+  x11.pointerKnown = true;
+}
+
 bool HandleEvent(XEvent& event) {
+  NotePointer(event);
   if (event.type == DestroyNotify) {
     OnDestroyed(event.xdestroywindow.window);
     return true;
@@ -126,20 +145,47 @@ bool HandleEvent(XEvent& event) {
   }
 }
 
-}  // namespace
-
-bool PresenterPumpEvents(int timeoutMs) {
-  if (x11.display == nullptr) return false;
-  if (XPending(x11.display) == 0 && timeoutMs != 0 && !x11.lost) {
-    pollfd connection{ConnectionNumber(x11.display), POLLIN, 0};
-    poll(&connection, 1, timeoutMs);
-  }
+// Reads what the connection holds, without waiting, and handles every event read so far. Xlib may
+// also have read events while it waited for a reply; poll cannot see those, so this comes first.
+bool ReadAndHandle() {
+  XEventsQueued(x11.display, QueuedAfterReading);
   bool any = false;
-  while (x11.display != nullptr && XPending(x11.display) > 0) {
+  while (x11.display != nullptr && XEventsQueued(x11.display, QueuedAlready) > 0) {
     XEvent event;
     XNextEvent(x11.display, &event);
     any = HandleEvent(event) || any;
   }
+  return any;
+}
+
+int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+// Whether the connection has data before the deadline (negative: none).
+bool ConnectionReadable(int64_t deadlineMs) {
+  const int64_t left = deadlineMs < 0 ? -1 : std::max<int64_t>(deadlineMs - NowMs(), 0);
+  pollfd connection{ConnectionNumber(x11.display), POLLIN, 0};
+  return poll(&connection, 1, static_cast<int>(std::min<int64_t>(left, INT32_MAX))) > 0;
+}
+
+}  // namespace
+
+bool PresenterPumpEvents(int timeoutMs) {
+  if (x11.display == nullptr) return false;
+  // Nothing shown is held through a wait.
+  SendEverything();
+  const int64_t deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
+  bool any = ReadAndHandle();
+  // The connection is read only when poll says it has data, and a wait that brought only the
+  // completion of a put goes on until the deadline: one wait a frame, not one per reply.
+  while (timeoutMs != 0 && !any && x11.display != nullptr && !x11.lost && ConnectionReadable(deadline)) {
+    any = ReadAndHandle();
+  }
+  // A repaint of an exposed window goes out at once.
+  if (x11.display != nullptr) SendEverything();
   if (x11.lost) {
     PresenterClose();  // frees what is ours; the dead connection sends nothing
     x11.sink->connectionLost();

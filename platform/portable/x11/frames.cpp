@@ -108,6 +108,7 @@ unsigned long PixelFor(const PixelLayout& layout, uint32_t rgb) {
 }
 
 void ReleaseFrames(NativeWindow& native) {
+  native.held.clear();
   if (native.frames[0].image == nullptr && native.frames[1].image == nullptr) return;
   x11.sink->frameReleased(native.window);
   for (Frame& frame : native.frames) {
@@ -159,17 +160,28 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
 void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
   const Frame& frame = native.frames[native.shownFrame];
   if (frame.shared) {
-    // The server must have read the segment before it is drawn into again: its completion event
-    // says so, and PresenterAwaitFrameRead waits for it.
-    XShmPutImage(x11.display, native.xid, native.gc, frame.image, x, y, x, y, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), True);
-    ++native.unread;
-    XFlush(x11.display);
+    // Held until PresenterFlush, so that one drawing call's rectangles make one batch.
+    native.held.push_back(HeldPut{native.shownFrame, x, y, width, height});
   } else {
     XPutImage(x11.display, native.xid, native.gc, frame.image, x, y, x, y, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
-    XFlush(x11.display);
+    x11.unflushed = true;
   }
+}
+
+void SendHeldPuts(NativeWindow& native) {
+  if (native.held.empty()) return;
+  for (size_t i = 0; i < native.held.size(); ++i) {
+    const HeldPut& put = native.held[i];
+    // The server must have read the segment before it is drawn into again. It handles requests in
+    // order, so the last put's completion says that all were read; AwaitFrameRead waits for it.
+    const bool last = i + 1 == native.held.size();
+    XShmPutImage(x11.display, native.xid, native.gc, native.frames[put.frame].image, put.x, put.y, put.x, put.y,
+                 static_cast<unsigned>(put.width), static_cast<unsigned>(put.height), last ? True : False);
+  }
+  native.held.clear();
+  ++native.unread;
+  x11.unflushed = true;
 }
 
 void AwaitFrameRead(NativeWindow& native) {

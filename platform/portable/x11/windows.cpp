@@ -245,6 +245,16 @@ bool PresenterWindowSpareFrame(HWND window, const uint32_t* inUse, uint32_t** pi
   return false;
 }
 
+void SendEverything() {
+  for (const auto& native : windows) SendHeldPuts(*native);
+  if (x11.unflushed) XFlush(x11.display);
+  x11.unflushed = false;
+}
+
+void PresenterFlush() {
+  if (x11.display != nullptr) SendEverything();
+}
+
 void PresenterAwaitFrameRead(HWND window) {
   NativeWindow* native = FindByHandle(window);
   if (x11.display != nullptr && native != nullptr) AwaitFrameRead(*native);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/portable/presenter.h"
 #include "platform/win32.h"
@@ -25,9 +26,19 @@ struct X11Connection {
   int lastErrorCode = 0;        // of the last X error, noted rather than fatal
   bool lost = false;            // the server went away
   bool reportHeadless = false;  // the program's own run, without a display, says so once
+  bool unflushed = false;       // requests wait in Xlib's buffer for PresenterFlush
+  // The pointer's root position as the last input event (or question to the server) told it.
+  bool pointerKnown = false;
+  POINT pointer{0, 0};
   const PresenterSink* sink = nullptr;
 };
 inline X11Connection x11;
+
+// A rectangle of a frame image, put to the window once PresenterFlush sends the window's puts.
+struct HeldPut {
+  int frame;  // which of the window's images
+  int x, y, width, height;
+};
 
 // An image of a window's frame; the one shown last is kept so that an exposed window can be repainted.
 struct Frame {
@@ -50,7 +61,8 @@ struct NativeWindow {
   GC gc;
   Frame frames[2];     // the second only once the GDI asks for a spare
   int shownFrame = 0;  // the image last sent
-  int unread = 0;      // shared puts whose completion the server has yet to report
+  int unread = 0;      // batches of shared puts whose completion the server has yet to report
+  std::vector<HeldPut> held{};  // shared puts not yet sent
 };
 
 // ---- frames.cpp ----
@@ -72,9 +84,13 @@ bool EnsureFrame(NativeWindow& native, int index);
 uint32_t* FramePixels(const Frame& frame);
 char* FramePixelAddress(const Frame& frame, int x, int y);
 void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint32_t* pixels, int stride);
-// Sends a rectangle of the image shown to the window.
+// Sends a rectangle of the image shown to the window, or holds it for SendHeldPuts.
 void PutFrame(NativeWindow& native, int x, int y, int width, int height);
-// Returns once the server has read every shared put of the window's images.
+// Sends the window's held puts as one batch, whose last put alone asks for a completion.
+void SendHeldPuts(NativeWindow& native);
+// Returns once the server has read every shared put of the window's images that was sent. Held
+// ones are not waited for: the server is not reading them, and they show what the image holds
+// when they go.
 void AwaitFrameRead(NativeWindow& native);
 
 // ---- windows.cpp ----
@@ -86,6 +102,8 @@ bool IsOurs(Window xid);
 bool IsForeignParentOfOurs(Window xid);
 // Every window's X window and frames go, before the connection closes.
 void DestroyAllNatives();
+// Sends every window's held puts and whatever else waits in Xlib's buffer, in one write.
+void SendEverything();
 
 // The X window of one of our windows, or 0 when it has none.
 Window PresenterNativeWindow(HWND window);

@@ -399,6 +399,51 @@ TEST_F(X11Test, InputEventsArriveAsWindowMessages) {
   EXPECT_EQ(systemKeys, 2) << "Alt alone and a key with Alt held";
 }
 
+// Messages are stamped with where their own input left the pointer, without asking the server;
+// what the close rules read, GetCursorPos, still asks it, so a move our window never saw counts.
+TEST_F(X11Test, InputIsStampedWhereItLeftThePointerAndTheCursorIsAskedOfTheServer) {
+  HWND window = Popup(64, 48);
+  XSync(PresenterDisplay(), False);
+  const POINT path[] = {{5, 6}, {20, 11}, {33, 40}};
+  for (const POINT& point : path) XWarpPointer(observer_, None, DefaultRootWindow(observer_), 0, 0, 0, 0, point.x, point.y);
+  XSync(observer_, False);
+  std::vector<POINT> stamps;
+  for (int waited = 0; waited <= 2000 && stamps.size() < 3; waited += 20) {
+    MSG msg;
+    while (PeekMessageA(&msg, window, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE)) stamps.push_back(msg.pt);
+    PresenterPumpEvents(20);
+  }
+  ASSERT_EQ(stamps.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(stamps[i].x, path[i].x) << "move " << i;
+    EXPECT_EQ(stamps[i].y, path[i].y) << "move " << i;
+  }
+  POINT now = {};
+  ASSERT_TRUE(GetCursorPos(&now));
+  EXPECT_EQ(now.x, 33);
+  XWarpPointer(observer_, None, DefaultRootWindow(observer_), 0, 0, 0, 0, 300, 200);
+  XSync(observer_, False);
+  ASSERT_TRUE(GetCursorPos(&now));
+  EXPECT_EQ(now.x, 300) << "a move outside our window";
+  EXPECT_EQ(now.y, 200);
+}
+
+// GetMessageA reads the display only when it must; a key still goes before a timer that is due.
+TEST_F(X11Test, AKeyGoesBeforeATimerThatIsAlreadyDue) {
+  HWND window = Popup(64, 48);
+  XSync(PresenterDisplay(), False);
+  SetTimer(window, 1, 1, nullptr);
+  usleep(20000);
+  SendKey(window, XK_a, 0);
+  usleep(20000);  // the event is in the presenter's connection, not yet read
+  MSG msg = {};
+  while (GetMessageA(&msg, nullptr, 0, 0) && msg.message != WM_KEYDOWN && msg.message != WM_TIMER) {
+    DispatchMessageA(&msg);
+  }
+  EXPECT_EQ(msg.message, UINT{WM_KEYDOWN});
+  KillTimer(window, 1);
+}
+
 TEST_F(X11Test, FocusLeavingForAnotherProgramDeactivates) {
   HWND window = Popup(64, 48);
   XSync(PresenterDisplay(), False);
