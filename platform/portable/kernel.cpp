@@ -226,7 +226,7 @@ DWORD GetTickCount() {
 }
 
 void Sleep(DWORD milliseconds) {
-  LogCall(LogKind::Sleep, milliseconds);
+  LogCall(LogKind::Sleep, static_cast<intptr_t>(milliseconds));
   if (virtualClock != nullptr) {
     virtualClock->now += milliseconds;
     return;
