@@ -135,6 +135,7 @@
       const note = notes[Math.max(1, +number) - 1];
       if (!note) continue;
       note.textContent += (note.textContent ? '  ' : '') + text;
+      note.title = note.textContent;
       note.dataset.line = number;
       if (/: error: /.test(text)) note.className = 'error';
     }
@@ -228,15 +229,18 @@
 
   // ---- Start ----
 
+  // What scripts/web found in dist/ and put beside the page.
   async function offerDownloads() {
+    const kinds = [[/-setup\.exe$/, 'Windows setup'], [/\.zip$/, 'Windows zip'], [/\.deb$/, 'Debian package']];
     const files = await (await fetch('downloads.json')).json();
-    if (!files.length) return;
     for (const file of files) {
-      const link = element('a', file);
+      const kind = kinds.find(([pattern]) => pattern.test(file));
+      const link = element('a', kind ? kind[1] : file);
       link.href = 'downloads/' + encodeURIComponent(file);
+      link.title = file;
       $('downloads').append(' ', link);
     }
-    $('downloads').hidden = false;
+    $('downloads').hidden = files.length === 0;
   }
 
   async function begin() {
