@@ -45,7 +45,8 @@ install(TARGETS cubrix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS scripts/cubrix-daemon DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver RENAME cubrix)
 install(FILES data/Cube.dat DESTINATION ${CUBRIX_DATA_DIR}/drive_c/windows)
 install(FILES packaging/cubrix.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
-install(FILES README.md packaging/copyright ${cubrix_changelog} DESTINATION ${CUBRIX_DOC_DIR})
+install(FILES packaging/README.user.md DESTINATION ${CUBRIX_DOC_DIR} RENAME README)  # the user's, not the developers'
+install(FILES packaging/copyright ${cubrix_changelog} DESTINATION ${CUBRIX_DOC_DIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cubrix)

@@ -343,7 +343,8 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 
 // ---- Files ----
 // Opens a file by its Windows path: a drive letter or a leading backslash means the portable drive
-// folder, backslashes separate. Binary modes only ("rb", "wb"): a mode without "b" fails.
+// folder, backslashes separate. Binary modes only ("rb", "wb"): a mode without "b" fails. A file
+// opened with "w" replaces the old one whole when it is closed, and only if every write succeeded.
 FILE* OpenPlatformFile(const char* path, const char* mode);
 // The path by which OpenPlatformFile opens a file that the host names so (a program's argument):
 // the host path behind the verbatim prefix \\?\, which the file calls take as it stands.

@@ -11,11 +11,13 @@ constexpr int kNoCharacter = -1;
 // The next raw byte, or kNoCharacter at the end of the file or on a read failure.
 int NextByte(LineReader& reader) {
   if (reader.blockPosition == reader.blockLength) {
+    if (reader.memory != nullptr) return kNoCharacter;
     reader.blockLength = std::fread(reader.block, 1, sizeof reader.block, reader.file);
     reader.blockPosition = 0;
     if (reader.blockLength == 0) return kNoCharacter;
   }
-  return reader.block[reader.blockPosition++];
+  const unsigned char* bytes = reader.memory != nullptr ? reader.memory : reader.block;
+  return bytes[reader.blockPosition++];
 }
 
 // Takes back the byte just read (always within the current block).
@@ -60,6 +62,7 @@ void NotePiece(LineReader& reader, bool endsLine) {
 
 void StartLineReader(LineReader& reader, FILE* file) {
   reader.file = file;
+  reader.memory = nullptr;
   reader.blockLength = 0;
   reader.blockPosition = 0;
   reader.ended = false;
@@ -89,7 +92,20 @@ bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]) {
   return false;
 }
 
-void RewindLineReader(LineReader& reader) {
-  std::rewind(reader.file);
+void StartMemoryLineReader(LineReader& reader, const char* bytes, size_t length) {
+  StartLineReader(reader, nullptr);
+  reader.memory = reinterpret_cast<const unsigned char*>(bytes != nullptr ? bytes : "");
+  reader.blockLength = length;
+}
+
+bool RewindLineReader(LineReader& reader) {
+  if (reader.memory != nullptr) {
+    StartMemoryLineReader(reader, reinterpret_cast<const char*>(reader.memory), reader.blockLength);
+    return true;
+  }
+  // rewind() would fail unnoticed on a pipe, and a second pass would then read nothing.
+  if (std::fseek(reader.file, 0, SEEK_SET) != 0) return false;
+  std::clearerr(reader.file);
   StartLineReader(reader, reader.file);
+  return true;
 }

@@ -13,8 +13,10 @@ constexpr unsigned char kEndOfDataMark = 26;  // Ctrl-Z: text mode ends the file
 
 // Reads bytes in blocks and applies the text-mode rules: a CR directly before a LF is dropped, and
 // a Ctrl-Z ends the data. Files are opened in binary so every platform reads the same characters.
+// Bytes already in memory are read as one block that is never refilled.
 struct LineReader {
-  FILE* file;
+  FILE* file;                   // null when reading bytes in memory
+  const unsigned char* memory;  // those bytes; null when reading a file
   unsigned char block[4096];
   size_t blockLength;
   size_t blockPosition;
@@ -27,6 +29,8 @@ struct LineReader {
 };
 
 void StartLineReader(LineReader& reader, FILE* file);
+// Reads length bytes at bytes, which must stay in place while the reader is used.
+void StartMemoryLineReader(LineReader& reader, const char* bytes, size_t length);
 
 // Reads the next piece of a line into line: at most 254 characters, stopping after a LF if one
 // comes first, and terminates it. A NUL byte read from the file ends the line's text as a C string
@@ -38,5 +42,5 @@ bool ReadLinePiece(LineReader& reader, char (&line)[kLineBufferSize]);
 // file has no further line.
 bool ReadUsableLine(LineReader& reader, char (&line)[kLineBufferSize]);
 
-// Goes back to the start of the file.
-void RewindLineReader(LineReader& reader);
+// Goes back to the start of the file; false when the file cannot be repositioned (a pipe).
+bool RewindLineReader(LineReader& reader);

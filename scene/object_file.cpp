@@ -1,6 +1,8 @@
 // The object model and its loader: two passes over the object file, one Face per usable line.
 #include "scene/object_file.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -161,17 +163,22 @@ int32_t ParseFaces(LineReader& reader, Object& object, LoadReport* report) {
   return result;
 }
 
-// Counts, allocates and parses; the file is open and closed by the caller.
-int32_t LoadFromFile(Object& object, FILE* file, LoadReport* report) {
-  LineReader reader;
-  StartLineReader(reader, file);
+// Counts, allocates and parses, reading twice.
+int32_t LoadFromReader(Object& object, LineReader& reader, LoadReport* report) {
   object.faceCount = CountUsableLines(reader);
   if (object.faceCount == 0) return kNoFaces;
-  RewindLineReader(reader);
+  if (!RewindLineReader(reader)) return kFileUnreadable;
   object.faceBlock = GlobalAlloc(kZeroedMovable, sizeof(Face) * static_cast<SIZE_T>(object.faceCount));
   object.faces = object.faceBlock != nullptr ? static_cast<Face*>(GlobalLock(object.faceBlock)) : nullptr;
   if (object.faces == nullptr) return object.faceBlock != nullptr ? kFaceLockFailed : kFaceAllocationFailed;
   return ParseFaces(reader, object, report);
+}
+
+// Only a plain file reads the same twice: a pipe's second pass would find nothing, and a device
+// such as /dev/zero would never end.
+bool IsPlainFile(FILE* file) {
+  struct stat status;
+  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace
@@ -186,9 +193,22 @@ int32_t LoadObject(Object& object, const char* path, LoadReport* report) {
   if (report != nullptr) report->parsedLines = 0;
   FILE* file = OpenPlatformFile(path, "rb");
   if (file == nullptr) return kFileUnreadable;
-  int32_t result = LoadFromFile(object, file, report);
+  int32_t result = kFileUnreadable;
+  if (IsPlainFile(file)) {
+    LineReader reader;
+    StartLineReader(reader, file);
+    result = LoadFromReader(object, reader, report);
+  }
   std::fclose(file);
   return result;
+}
+
+int32_t LoadObjectFromMemory(Object& object, const char* bytes, size_t length, LoadReport* report) {
+  object = Object{};
+  if (report != nullptr) report->parsedLines = 0;
+  LineReader reader;
+  StartMemoryLineReader(reader, bytes, length);
+  return LoadFromReader(object, reader, report);
 }
 
 void FreeObject(Object& object) {

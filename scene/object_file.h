@@ -1,6 +1,7 @@
 // The object model (Faces of a solid) and its loader from the plain-text object file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "geometry/types.h"
@@ -80,8 +81,11 @@ struct LoadReport {
 
 // Fills object (whatever it held is forgotten, not released) from the object file at path and
 // adds its colours to the ColourTable. Returns the code of the last failure met, or 0. With a
-// report, also says where each Face came from.
+// report, also says where each Face came from. Anything but a plain file (a pipe, a device) gives
+// kFileUnreadable.
 int32_t LoadObject(Object& object, const char* path, LoadReport* report = nullptr);
+// The same from the bytes of an object file already read into memory (the tools' standard input).
+int32_t LoadObjectFromMemory(Object& object, const char* bytes, size_t length, LoadReport* report = nullptr);
 
 // Releases every vertex block and the Face array, in any state LoadObject left; the Object is all
 // zero afterwards.

@@ -15,9 +15,11 @@ constexpr int kFrameDelayCentiseconds = 5;
 
 struct GifWriter;  // giflib's file behind it
 
-// Opens path for a looping animation of width x height; null (with *error set) on failure.
-GifWriter* OpenGif(const std::string& path, int width, int height, std::string* error);
-// Appends one frame of palette indices, row after row from the top.
+// Starts a looping animation of width x height on the open descriptor, which the GIF then owns
+// (it is closed with it, or at once on failure); null (with *error set) on failure.
+GifWriter* OpenGif(int descriptor, int width, int height, std::string* error);
+// Appends one frame of palette indices, row after row from the top. The file holds only the
+// rectangle that changed since the previous frame, so it decodes to the same pictures.
 bool WriteGifFrame(GifWriter* gif, const std::vector<uint8_t>& indices, std::string* error);
 // Finishes and closes the file; false (with *error set) when it could not be completed.
 bool CloseGif(GifWriter* gif, std::string* error);

@@ -171,18 +171,16 @@ void MakePosedCopy(const Object& object, PosedCopy& copy) {
 }
 
 // Usable lines past the last Face, which the saver never reads.
-void DiagnoseIgnoredLines(const char* path, std::vector<Diagnostic>& out) {
-  FILE* file = OpenPlatformFile(path, "rb");
-  if (file == nullptr) return;
+void DiagnoseIgnoredLines(const ObjectInput& input, std::vector<Diagnostic>& out) {
   LineReader reader;
-  StartLineReader(reader, file);
+  if (!StartInputLineReader(input, reader)) return;
   char line[kLineBufferSize];
   int32_t usable = 0, firstIgnored = 0, ignored = 0;
   while (ReadUsableLine(reader, line)) {
     if (++usable <= kMaxFaces) continue;
     if (ignored++ == 0) firstIgnored = reader.line;
   }
-  std::fclose(file);
+  CloseInputLineReader(reader);
   if (ignored == 0) return;
   out.push_back({firstIgnored, false,
                  Format("usable line %d and the %d after it are ignored: the saver reads %d faces at most",
@@ -191,7 +189,7 @@ void DiagnoseIgnoredLines(const char* path, std::vector<Diagnostic>& out) {
 
 }  // namespace
 
-std::vector<Diagnostic> DiagnoseObject(const char* path, int32_t result, const Object& object,
+std::vector<Diagnostic> DiagnoseObject(const ObjectInput& input, int32_t result, const Object& object,
                                        const LoadReport& report) {
   std::vector<Diagnostic> out;
   if (result == kFileUnreadable || result == kNoFaces || object.faces == nullptr) {
@@ -208,7 +206,7 @@ std::vector<Diagnostic> DiagnoseObject(const char* path, int32_t result, const O
     DiagnoseColour(i, source, out);
     DiagnoseReach(posed.object, i, source, out);
   }
-  DiagnoseIgnoredLines(path, out);
+  DiagnoseIgnoredLines(input, out);
   if (result != kLoadSucceeded && std::none_of(out.begin(), out.end(), [](const Diagnostic& d) { return d.error; })) {
     out.push_back({0, true, LoadResultMessage(result)});  // a memory failure, which names no line
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scene/object_file.h"
+#include "tools/object_input.h"
 
 struct Diagnostic {
   int32_t line;  // the file's physical line, from 1; 0 for the file as a whole
@@ -14,10 +15,10 @@ struct Diagnostic {
   std::string text;
 };
 
-// Diagnoses what LoadObject made of the file at path (a platform path), given its result, the
-// Object it loaded (unposed) and its report; the file is read again only for the usable lines
-// past the last Face. In line order; the Object is left as it was.
-std::vector<Diagnostic> DiagnoseObject(const char* path, int32_t result, const Object& object,
+// Diagnoses what LoadObjectInput made of the input, given its result, the Object it loaded
+// (unposed) and its report; the input is read again only for the usable lines past the last Face.
+// In line order; the Object is left as it was.
+std::vector<Diagnostic> DiagnoseObject(const ObjectInput& input, int32_t result, const Object& object,
                                        const LoadReport& report);
 
 // Which characters of its line a later piece of a long line holds ("characters 255-508"); empty

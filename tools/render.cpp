@@ -2,10 +2,14 @@
 // headless, so an author sees the object move without installing it.
 //
 // Usage: cubrix-render [--size WxH] [--frames N] [--start N] <object file> <output.gif>
-// Frames are numbered as the saver draws them: frame 1 is the first timer tick (frame angle 2)
+// The object file may be '-' for standard input. Frames are numbered as the saver draws them: frame 1 is the first timer tick (frame angle 2)
 // and the cycle repeats after 359 frames. Each GIF frame lasts 50 ms and the GIF loops; its
 // palette is the saver's. On a file the saver refuses it prints the saver's message and exits
-// with the loader's result code.
+// with the loader's result code. The GIF replaces its output file only once it is complete.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -16,8 +20,10 @@
 
 #include "platform/win32.h"
 #include "scene/object_file.h"
+#include "scene/renderer.h"
 #include "scene/scene_proc.h"
 #include "tools/gif_file.h"
+#include "tools/object_input.h"
 
 namespace {
 
@@ -32,45 +38,138 @@ struct Options {
   int start = 1;
   const char* objectFile = nullptr;
   const char* output = nullptr;
+  bool help = false;
+  bool version = false;
 };
 
-bool ReadNumber(const char* text, int low, int high, int* value) {
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || number < low || number > high) return false;
-  *value = static_cast<int>(number);
+// Plain decimal digits only: no blanks, no sign, nothing after them.
+bool ReadNumber(const std::string& text, int low, int high, int* value) {
+  if (text.empty() || text.size() > 9) return false;
+  int number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + (c - '0');
+  }
+  if (number < low || number > high) return false;
+  *value = number;
   return true;
 }
 
-bool ReadSize(const char* text, Options& options) {
-  const char* cross = std::strchr(text, 'x');
-  if (cross == nullptr) return false;
-  const std::string width(text, cross);
-  return ReadNumber(width.c_str(), 1, kMaxSide, &options.width) && ReadNumber(cross + 1, 1, kMaxSide, &options.height);
+bool ReadSize(const std::string& text, Options& options) {
+  const size_t cross = text.find('x');
+  return cross != std::string::npos && ReadNumber(text.substr(0, cross), 1, kMaxSide, &options.width) &&
+         ReadNumber(text.substr(cross + 1), 1, kMaxSide, &options.height);
 }
 
-bool ReadOptions(int argc, char** argv, Options& options) {
+// Reads the option at argv[*i] and its value; returns what is wrong with them, or "".
+std::string ReadOption(int argc, char** argv, int* i, Options& options) {
+  const std::string option = argv[*i];
+  if (option == "--help" || option == "-h") {
+    options.help = true;
+    return "";
+  }
+  if (option == "--version") {
+    options.version = true;
+    return "";
+  }
+  const bool size = option == "--size";
+  if (!size && option != "--frames" && option != "--start") return "unknown option '" + option + "'";
+  const std::string expected = size ? "expected WxH, 1 to " + std::to_string(kMaxSide) + " pixels a side"
+                                    : "expected a whole number from 1 to " + std::to_string(kFramesPerCycle);
+  if (*i + 1 >= argc) return option + ": no value: " + expected;
+  const std::string value = argv[++*i];
+  const bool read = size ? ReadSize(value, options)
+                         : ReadNumber(value, 1, kFramesPerCycle, option == "--frames" ? &options.frames : &options.start);
+  return read ? "" : option + " '" + value + "': " + expected;
+}
+
+std::string ReadOptions(int argc, char** argv, Options& options) {
   std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (argument == "--size" && hasValue) {
-      if (!ReadSize(argv[++i], options)) return false;
-    } else if (argument == "--frames" && hasValue) {
-      if (!ReadNumber(argv[++i], 1, kFramesPerCycle, &options.frames)) return false;
-    } else if (argument == "--start" && hasValue) {
-      if (!ReadNumber(argv[++i], 1, kFramesPerCycle, &options.start)) return false;
-    } else if (argument.rfind("--", 0) == 0) {
-      return false;
-    } else {
+    const bool option = argv[i][0] == '-' && argv[i][1] != '\0';  // "-" alone is standard input
+    if (!option) {
       files.push_back(argv[i]);
+      continue;
     }
+    const std::string wrong = ReadOption(argc, argv, &i, options);
+    if (!wrong.empty()) return wrong;
+    if (options.help || options.version) return "";
   }
-  if (files.size() != 2) return false;
+  if (files.size() != 2) return "expected an object file and an output GIF (see --help)";
   options.objectFile = files[0];
   options.output = files[1];
-  return true;
+  return "";
+}
+
+void PrintUsage() {
+  std::printf(
+      "usage: cubrix-render [--size WxH] [--frames N] [--start N] <object file> <output.gif>\n"
+      "Renders the object file through the Cubrix saver's own scene into a looping GIF.\n"
+      "  --size WxH   picture size, 1 to %d pixels a side (default 640x480)\n"
+      "  --frames N   frames to write, 1 to %d (default %d, the whole cycle)\n"
+      "  --start N    the first frame written, 1 to %d (default 1)\n"
+      "'-' as the object file reads standard input, as the output writes standard output.\n"
+      "Standard input, pipes and devices are read whole, up to %s.\n"
+      "Exit status: 0 written, 1 to 7 the saver's load result, %d a wrong command line, %d the GIF not written.\n",
+      kMaxSide, kFramesPerCycle, kFramesPerCycle, kFramesPerCycle, kMaxInputText, kUsageStatus, kOutputStatus);
+}
+
+// Where the GIF goes. A plain file, or none yet, is written under a temporary name beside it and
+// renamed into place once complete: a failure removes only that temporary file, and an output
+// given as a link keeps the link. Anything else (a device, a pipe) is written as it stands and
+// never removed; so is standard output, named '-'.
+struct Output {
+  std::string target;     // the file that ends up holding the GIF
+  std::string temporary;  // empty when writing the target directly
+};
+
+mode_t CreationMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// The descriptor to write the GIF to, or -1 with *error set.
+int OpenOutput(const char* path, Output& output, std::string* error) {
+  if (std::strcmp(path, "-") == 0) {
+    output.target = path;
+    const int descriptor = dup(STDOUT_FILENO);  // the GIF closes its own descriptor
+    if (descriptor < 0) *error = std::strerror(errno);
+    return descriptor;
+  }
+  struct stat status;
+  const bool plain = stat(path, &status) == 0 && S_ISREG(status.st_mode);
+  struct stat link;
+  if (!plain && lstat(path, &link) == 0) {
+    output.target = path;
+    const int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (descriptor < 0) *error = std::strerror(errno);
+    return descriptor;
+  }
+  char* resolved = plain ? realpath(path, nullptr) : nullptr;
+  output.target = resolved != nullptr ? resolved : path;
+  std::free(resolved);
+  std::vector<char> name(output.target.begin(), output.target.end());
+  const std::string pattern = ".XXXXXX";
+  name.insert(name.end(), pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int descriptor = mkstemp(name.data());
+  if (descriptor < 0) {
+    *error = std::string("no temporary file beside it: ") + std::strerror(errno);
+    return -1;
+  }
+  output.temporary = name.data();
+  fchmod(descriptor, plain ? status.st_mode & 07777 : CreationMode());  // mkstemp makes it 0600
+  return descriptor;
+}
+
+// Puts a complete GIF in place, or removes the temporary file of an incomplete one.
+bool FinishOutput(const Output& output, bool complete, std::string* error) {
+  if (output.temporary.empty()) return complete;
+  if (complete && std::rename(output.temporary.c_str(), output.target.c_str()) == 0) return true;
+  if (complete) *error = std::strerror(errno);
+  std::remove(output.temporary.c_str());
+  return false;
 }
 
 // Reads frames out of the scene's back buffer through a bitmap of its own, which is not
@@ -129,8 +228,11 @@ bool IndexFrame(const FrameReader& reader, int width, std::vector<uint8_t>& indi
 // Draws frames 1 .. start + frames - 1 and writes the last `frames` of them.
 int WriteFrames(const Options& options, HDC reference) {
   std::string error;
-  GifWriter* gif = OpenGif(options.output, options.width, options.height, &error);
+  Output output;
+  const int descriptor = OpenOutput(options.output, output, &error);
+  GifWriter* gif = descriptor >= 0 ? OpenGif(descriptor, options.width, options.height, &error) : nullptr;
   if (gif == nullptr) {
+    FinishOutput(output, false, &error);
     std::fprintf(stderr, "%s: %s\n", options.output, error.c_str());
     return kOutputStatus;
   }
@@ -152,36 +254,48 @@ int WriteFrames(const Options& options, HDC reference) {
     written = false;
     error = closeError;
   }
-  if (!written) {
+  if (!FinishOutput(output, written, &error)) {
     std::fprintf(stderr, "%s: %s\n", options.output, error.c_str());
-    std::remove(options.output);
     return kOutputStatus;
   }
   return 0;
+}
+
+// Loads and poses the object into the scene; a failure is told on the error stream.
+int32_t LoadSceneObject(const char* argument) {
+  ObjectInput input;
+  std::string error;
+  if (!OpenObjectInput(argument, input, &error)) {
+    std::fprintf(stderr, "%s: %s\n", argument, error.c_str());
+    return kFileUnreadable;
+  }
+  const int32_t result = LoadObjectInput(input, scene.sceneObject);
+  if (result == kLoadSucceeded) {
+    PoseObject(scene.sceneObject);
+  } else {
+    std::fprintf(stderr, "%s: %s (result %d)\n", argument, LoadResultMessage(result), static_cast<int>(result));
+  }
+  return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  if (!ReadOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: cubrix-render [--size WxH] [--frames N] [--start N] <object file> <output.gif>\n"
-                 "  --size WxH   picture size, 1 to %d pixels a side (default 640x480)\n"
-                 "  --frames N   frames to write, 1 to %d (default %d, the whole cycle)\n"
-                 "  --start N    the first frame written, 1 to %d (default 1)\n",
-                 kMaxSide, kFramesPerCycle, kFramesPerCycle, kFramesPerCycle);
+  const std::string wrong = ReadOptions(argc, argv, options);
+  if (!wrong.empty()) {
+    std::fprintf(stderr, "cubrix-render: %s\n", wrong.c_str());
     return kUsageStatus;
+  }
+  if (options.help || options.version) {
+    if (options.help) PrintUsage();
+    if (!options.help) std::printf("cubrix-render %s\n", CUBRIX_VERSION_TEXT);
+    return 0;
   }
   HDC screen = GetDC(nullptr);
   BuildScene(screen, RECT{0, 0, options.width, options.height});
-  const int32_t result = LoadPosedObject(PlatformPathOfHostFile(options.objectFile).c_str());
-  int status = result;
-  if (result != kLoadSucceeded) {
-    std::fprintf(stderr, "%s: %s (result %d)\n", options.objectFile, LoadResultMessage(result), static_cast<int>(result));
-  } else {
-    status = WriteFrames(options, screen);
-  }
+  const int32_t result = LoadSceneObject(options.objectFile);
+  const int status = result == kLoadSucceeded ? WriteFrames(options, screen) : result;
   ReleaseScene();
   ReleaseDC(nullptr, screen);
   return status;

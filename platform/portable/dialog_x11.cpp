@@ -15,10 +15,10 @@ namespace {
 
 constexpr int kCaptionHeight = kDialogCaptionHeight;
 constexpr int kMargin = 12;
-constexpr unsigned long kFaceColour = 0xD4D0C8;
-constexpr unsigned long kCaptionColour = 0x000080;
-constexpr unsigned long kTextColour = 0x000000;
-constexpr unsigned long kCaptionTextColour = 0xFFFFFF;
+constexpr uint32_t kFaceColour = 0xD4D0C8;
+constexpr uint32_t kCaptionColour = 0x000080;
+constexpr uint32_t kTextColour = 0x000000;
+constexpr uint32_t kCaptionTextColour = 0xFFFFFF;
 constexpr int kPanelWidth = 360;  // as wide as a message box, where the window has room
 constexpr int kPanelInset = 4;
 
@@ -61,11 +61,11 @@ std::string WithoutMnemonic(const char* text) {
   return label;
 }
 
-// On the usual true-colour visuals a 0xRRGGBB value is the pixel; elsewhere black or white.
-unsigned long PixelOf(Display* display, unsigned long rgb) {
+// On true-colour visuals the colour itself, to the visual's precision; elsewhere black or white.
+unsigned long PixelOf(Display* display, uint32_t rgb) {
   const int screen = DefaultScreen(display);
   const Visual* visual = DefaultVisual(display, screen);
-  if (visual->red_mask == 0xFF0000u && visual->green_mask == 0xFF00u && visual->blue_mask == 0xFFu) return rgb;
+  if (visual->c_class == TrueColor) return PixelFor(LayoutOf(visual), rgb);
   const unsigned long brightness = ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
   return brightness > 3 * 128 ? WhitePixel(display, screen) : BlackPixel(display, screen);
 }
@@ -257,21 +257,34 @@ bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text
   return true;
 }
 
+namespace {
+
+void FreeDrawing(Display* display, OpenDialog& open) {
+  if (open.fontLoaded) {
+    XFreeFont(display, open.font);
+  } else {
+    XFreeFontInfo(nullptr, open.font, 1);
+  }
+  XFreeGC(display, open.gc);
+}
+
+}  // namespace
+
 void PresenterCloseDialog(HWND dialog) {
   Display* display = PresenterDisplay();
   OpenDialog* open = FindDialog(dialog);
   if (display == nullptr || open == nullptr) return;
-  if (open->fontLoaded) {
-    XFreeFont(display, open->font);
-  } else {
-    XFreeFontInfo(nullptr, open->font, 1);
-  }
-  XFreeGC(display, open->gc);
+  FreeDrawing(display, *open);
   const HWND owner = open->owner;
   dialogs.erase(dialogs.begin() + (open - dialogs.data()));
   PresenterBlockInput(owner, false);
   // The keyboard goes back to the owner, as when a modal dialog ends on Windows.
   PresenterFocus(owner);
+}
+
+void DialogsForgetDisplay(Display* display) {
+  for (OpenDialog& open : dialogs) FreeDrawing(display, open);
+  dialogs.clear();
 }
 
 void DialogHandleEvent(HWND dialog, const XEvent& event) {

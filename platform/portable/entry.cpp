@@ -1,4 +1,7 @@
 // The portable program's main(): the command line, the display, then WinMain as Windows calls it.
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/portable/kernel_internal.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
@@ -17,6 +20,14 @@ char noArgumentText[] = "";
 int main(int argc, char** argv) {
   SetCommandLineFromArguments(argc, argv);
   InstallTerminationHandler();
-  PresenterOpen();  // headless when there is no display
+  // Without DISPLAY the run is headless, as documented; a server that DISPLAY names but that
+  // does not answer would otherwise pass for that and run unseen until it is killed.
+  const char* name = getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    PresenterReportHeadlessWindows();
+  } else if (!PresenterOpen()) {
+    fprintf(stderr, "cubrix: cannot reach the X server of DISPLAY '%s'\n", name);
+    return kConnectionLostStatus;
+  }
   return WinMain(GetModuleHandleA(nullptr), nullptr, noArgumentText, 1);
 }

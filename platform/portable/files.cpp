@@ -1,7 +1,10 @@
 // Portable files: the drive folder that stands for C:, and Windows paths inside it.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +17,12 @@
 namespace {
 
 std::string driveOverride;  // set by tests; empty means the environment decides
+std::string seedTried;      // the drive whose seeding this process has tried
+
+// Stands in the drive's root from the moment its Windows folder is first made until the seed has
+// put every template file there, so that a run that fails or is killed mid-seed is followed by
+// another try. A drive without it is seeded already: what its user removed stays removed.
+constexpr char kSeedPending[] = "/.cubrix-seed-pending";
 
 void MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
@@ -27,6 +36,114 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 // As on Windows, a path behind this prefix is taken as it stands: here, a path of the host.
 constexpr char kVerbatimPrefix[] = "\\\\?\\";
 constexpr size_t kVerbatimPrefixLength = sizeof kVerbatimPrefix - 1;
+
+// A file opened to be written anew is written under a name of its own beside it and renamed over
+// the old one when it is closed. Programs that write the same file at once (one saver per monitor)
+// then leave one writer's whole text, and a write that fails leaves the old file as it was.
+struct Replacement {
+  int descriptor;
+  bool failed;
+  std::string temporary;
+  std::string target;
+};
+
+ssize_t ReadReplacement(void* cookie, char* buffer, size_t size) {
+  return read(static_cast<Replacement*>(cookie)->descriptor, buffer, size);
+}
+
+ssize_t WriteReplacement(void* cookie, const char* bytes, size_t size) {
+  auto* file = static_cast<Replacement*>(cookie);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t written = write(file->descriptor, bytes + done, size - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      file->failed = true;
+      break;
+    }
+    done += static_cast<size_t>(written);
+  }
+  return static_cast<ssize_t>(done);  // short on failure, as the stream expects
+}
+
+int SeekReplacement(void* cookie, off64_t* offset, int whence) {
+  off64_t reached = lseek64(static_cast<Replacement*>(cookie)->descriptor, *offset, whence);
+  if (reached < 0) return -1;
+  *offset = reached;
+  return 0;
+}
+
+int CloseReplacement(void* cookie) {
+  auto* file = static_cast<Replacement*>(cookie);
+  // A file system that cannot sync (EINVAL) still gets the rename.
+  bool kept = !file->failed && (fsync(file->descriptor) == 0 || errno == EINVAL);
+  kept = close(file->descriptor) == 0 && kept;
+  kept = kept && rename(file->temporary.c_str(), file->target.c_str()) == 0;
+  const int error = errno;
+  if (!kept) unlink(file->temporary.c_str());
+  delete file;
+  errno = error;
+  return kept ? 0 : EOF;
+}
+
+// An unused name beside the target, made only by this call (O_EXCL); the mode is the old file's,
+// or what a new file would get.
+int CreateTemporaryBeside(const std::string& target, const struct stat* old, std::string* name) {
+  static unsigned counter = 0;
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = folder + "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    int descriptor = open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0) {
+      if (old != nullptr) fchmod(descriptor, old->st_mode & 07777);
+      return descriptor;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;
+}
+
+bool TruncatesOnOpen(const char* mode) { return mode[0] == 'w' && strchr(mode, 'x') == nullptr; }
+
+// Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
+// the file is opened in place, which is all such a place allows.
+FILE* OpenReplacing(const std::string& path, const char* mode) {
+  char resolved[PATH_MAX];
+  const std::string target = realpath(path.c_str(), resolved) != nullptr ? resolved : path;  // through links
+  struct stat old;
+  const bool exists = stat(target.c_str(), &old) == 0;
+  // A file that may not be written is refused as before, never replaced.
+  if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return fopen(path.c_str(), mode);
+  auto* file = new Replacement{-1, false, "", target};
+  file->descriptor = CreateTemporaryBeside(target, exists ? &old : nullptr, &file->temporary);
+  if (file->descriptor < 0) {
+    delete file;
+    return fopen(path.c_str(), mode);
+  }
+  FILE* stream = fopencookie(file, mode, {ReadReplacement, WriteReplacement, SeekReplacement, CloseReplacement});
+  if (stream == nullptr) {
+    close(file->descriptor);
+    unlink(file->temporary.c_str());
+    delete file;
+  }
+  return stream;
+}
+
+void SeedIfPending(const std::string& folder) {
+  if (seedTried == folder) return;
+  seedTried = folder;
+  const std::string pending = folder + kSeedPending;
+  if (access(pending.c_str(), F_OK) != 0) return;
+  const SeedOutcome outcome = SeedDrive(folder, DriveTemplateFolder());
+  if (outcome.failure.empty()) {
+    unlink(pending.c_str());
+    return;
+  }
+  fprintf(stderr, "%s: the drive %s did not get its sample files (%s); the next run tries again\n",
+          program_invocation_short_name, folder.c_str(), outcome.failure.c_str());
+}
 
 }  // namespace
 
@@ -46,9 +163,13 @@ std::string DriveFolder() {
   }
   // The drive always holds its Windows directory; one made just now starts from the template.
   struct stat windows;
-  const bool fresh = stat((folder + "/windows").c_str(), &windows) != 0;
+  if (stat((folder + "/windows").c_str(), &windows) != 0) {
+    MakeFolders(folder);
+    const int marker = open((folder + kSeedPending).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (marker >= 0) close(marker);
+  }
   MakeFolders(folder + "/windows");
-  if (fresh) SeedDrive(folder, DriveTemplateFolder());
+  SeedIfPending(folder);
   return folder;
 }
 
@@ -87,10 +208,13 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
     errno = EISDIR;
     return nullptr;
   }
-  return fopen(hostPath.c_str(), mode);
+  return TruncatesOnOpen(mode) ? OpenReplacing(hostPath, mode) : fopen(hostPath.c_str(), mode);
 }
 
-void ResetFiles() { driveOverride.clear(); }
+void ResetFiles() {
+  driveOverride.clear();
+  seedTried.clear();
+}
 
 void SetDriveOverride(const std::string& path) {
   driveOverride = path;

@@ -16,6 +16,7 @@
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/kernel_internal.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/signals.h"
 #include "platform/win32.h"
 
 using HookPoints::Call;
@@ -242,8 +243,9 @@ void Sleep(DWORD milliseconds) {
 }
 
 // A run whose X server went away did not end because it was asked to; it says so in its status,
-// as other X programs do then.
+// as other X programs do then. A run that a signal ended dies by that signal.
 [[noreturn]] void ExitProcess(UINT exitCode) {
+  EndByTerminationSignal();
   std::exit(PresenterConnectionLost() ? kConnectionLostStatus : static_cast<int>(exitCode));
 }
 

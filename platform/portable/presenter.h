@@ -10,6 +10,11 @@
 bool PresenterOpen();
 bool PresenterActive();
 void PresenterClose();
+// For the program's own run: without a display, the first top-level window says once on standard
+// error that nothing is shown (tests make such windows all the time and stay quiet).
+void PresenterReportHeadlessWindows();
+// Called for each top-level window made while no display is open.
+void PresenterHeadlessWindowMade();
 
 // Screen size in pixels (headless: a fixed default the tests can rely on).
 int PresenterScreenWidth();
@@ -57,4 +62,5 @@ bool PresenterPumpEvents(int timeoutMs);
 // Whether the connection to the X server was lost; the run is then ended as by SIGTERM, and the
 // program's exit status becomes kConnectionLostStatus.
 bool PresenterConnectionLost();
+// Also the status of a program that cannot reach the server DISPLAY names.
 constexpr int kConnectionLostStatus = 1;

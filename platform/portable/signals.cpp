@@ -3,15 +3,33 @@
 
 #include <signal.h>
 
+#include <cstdio>
+
 #include "platform/portable/hooks_internal.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
 namespace {
 
-volatile sig_atomic_t terminationRequested = 0;
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
+constexpr int kNotASignal = -1;  // the ending was asked for without a signal (the X server went)
 
-void OnTerminationSignal(int) { terminationRequested = 1; }
+volatile sig_atomic_t terminationRequested = 0;
+// What asked for the ending first: a signal's number, kNotASignal, or 0 while nothing has.
+volatile sig_atomic_t endingCause = 0;
+
+void OnTerminationSignal(int number) {
+  if (endingCause == 0) endingCause = number;
+  terminationRequested = 1;
+}
+
+// nohup, and shells for their background jobs, start a program with SIGHUP or SIGINT ignored and
+// expect it to stay so.
+bool LeftIgnored(int number) {
+  if (number != SIGHUP && number != SIGINT) return false;
+  struct sigaction current {};
+  return sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
 
 }  // namespace
 
@@ -19,12 +37,18 @@ void InstallTerminationHandler() {
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
+  for (int number : kTerminationSignals) sigaddset(&action.sa_mask, number);
   // Daemons end their savers with SIGTERM; XSecureLock's reset sends SIGUSR1, a closed terminal
   // SIGHUP. Each would otherwise kill the process before times.dat is written.
-  for (int number : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) sigaction(number, &action, nullptr);
+  for (int number : kTerminationSignals) {
+    if (!LeftIgnored(number)) sigaction(number, &action, nullptr);
+  }
 }
 
-void RequestTermination() { terminationRequested = 1; }
+void RequestTermination() {
+  if (endingCause == 0) endingCause = kNotASignal;
+  terminationRequested = 1;
+}
 
 // A termination signal turns into window destruction at a safe point. A message box that is up
 // is ended first, and the request waits until it has closed: its owner may still be in the middle
@@ -41,4 +65,21 @@ void CheckTermination() {
   PostMessageA(nullptr, WM_NULL, 0, 0);
 }
 
-void ResetSignals() { terminationRequested = 0; }
+// The convention for programs that catch a signal to clean up: die by it afterwards, so that the
+// parent (a shell, a screen-saver daemon) sees why the program ended.
+void EndByTerminationSignal() {
+  const int number = endingCause;
+  if (number <= 0) return;
+  fflush(nullptr);
+  signal(number, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, number);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  raise(number);
+}
+
+void ResetSignals() {
+  terminationRequested = 0;
+  endingCause = 0;
+}

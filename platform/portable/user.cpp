@@ -203,6 +203,8 @@ HWND AddWindow(const WindowRecord& window, int x, int y) {
                                              window.width, window.height, (window.style & WS_CHILD) == 0,
                                              window.className.c_str(), window.title.c_str());
     if (!shown && foreignParent != 0) return nullptr;
+  } else if (window.parent == nullptr) {
+    PresenterHeadlessWindowMade();
   }
   ++nextWindowSerial;
   windows[reinterpret_cast<uintptr_t>(handle)] = window;

@@ -83,6 +83,7 @@ bool sharedMemory = false;
 int completionType = -1;  // the event that reports a shared put as done
 Cursor blankCursor = 0;
 int lastErrorCode = 0;
+bool reportHeadless = false;  // the program's own run, without a display, says so once
 // Each window stays at one address for its whole life: the server's image keeps a pointer to the
 // frame's shared-segment record, so the records must not move when the list grows.
 std::vector<std::unique_ptr<NativeWindow>> windows;
@@ -253,12 +254,15 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
   XImage* image = frame.image;
   // The window's surface is the image itself: nothing to copy.
   if (frame.direct && reinterpret_cast<const char*>(pixels) == FramePixelAddress(frame, x, y)) return;
+  const PixelLayout layout = LayoutOf(DefaultVisual(display, screen));
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
     if (frame.direct) {
       memcpy(FramePixelAddress(frame, x, y + row), from, static_cast<size_t>(width) * sizeof(uint32_t));
     } else {
-      for (int column = 0; column < width; ++column) XPutPixel(image, x + column, y + row, from[column]);
+      for (int column = 0; column < width; ++column) {
+        XPutPixel(image, x + column, y + row, PixelFor(layout, from[column]));
+      }
     }
   }
 }
@@ -413,6 +417,27 @@ bool HandleEvent(XEvent& event) {
 
 // ---- Display ----
 
+PixelLayout LayoutOf(const Visual* visual) {
+  PixelLayout layout{{visual->red_mask, visual->green_mask, visual->blue_mask}, {}, {}};
+  for (int channel = 0; channel < 3; ++channel) {
+    const unsigned long mask = layout.masks[channel];
+    layout.lows[channel] = mask != 0 ? __builtin_ctzl(mask) : 0;
+    layout.bits[channel] = __builtin_popcountl(mask);
+  }
+  return layout;
+}
+
+unsigned long PixelFor(const PixelLayout& layout, uint32_t rgb) {
+  unsigned long pixel = 0;
+  for (int channel = 0; channel < 3; ++channel) {
+    const unsigned long value = rgb >> (16 - 8 * channel) & 0xFFu;
+    const int bits = layout.bits[channel];
+    const unsigned long kept = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
+    pixel |= kept << layout.lows[channel] & layout.masks[channel];
+  }
+  return pixel;
+}
+
 bool PresenterOpen() {
   if (display != nullptr) return true;
   const char* name = getenv("DISPLAY");
@@ -444,10 +469,19 @@ bool PresenterOpen() {
 
 bool PresenterActive() { return display != nullptr; }
 
+void PresenterReportHeadlessWindows() { reportHeadless = true; }
+
+void PresenterHeadlessWindowMade() {
+  if (!reportHeadless) return;
+  reportHeadless = false;
+  fprintf(stderr, "cubrix: no DISPLAY: the run goes on in memory and draws nowhere\n");
+}
+
 void PresenterClose() {
   if (display == nullptr) return;
   for (const auto& native : windows) DestroyNative(*native);
   windows.clear();
+  DialogsForgetDisplay(display);
   XFreeCursor(display, blankCursor);
   XCloseDisplay(display);
   display = nullptr;
@@ -569,6 +603,8 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
     }
   }
   if (!EnsureFrame(*native, native->shownFrame)) return;
+  // The server may still be reading the image for an earlier put.
+  if (native->frames[native->shownFrame].shared) PresenterAwaitFrameRead(window);
   CopyIntoFrame(native->frames[native->shownFrame], x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
 }

@@ -7,6 +7,16 @@
 
 Display* PresenterDisplay();
 
+// Where a true-colour visual keeps red, green and blue. A 0x00RRGGBB colour becomes its pixel by
+// keeping the top bits of each channel that the visual has room for.
+struct PixelLayout {
+  unsigned long masks[3];
+  int lows[3];
+  int bits[3];
+};
+PixelLayout LayoutOf(const Visual* visual);
+unsigned long PixelFor(const PixelLayout& layout, uint32_t rgb);
+
 // Height of the caption strip that a dialog draws above its client area.
 constexpr int kDialogCaptionHeight = 20;
 
@@ -39,3 +49,6 @@ bool PresenterTagMatches(Display* connection, Window xid, const char* className,
 
 // One event of a dialog window; defined by dialog_x11.cpp.
 void DialogHandleEvent(HWND dialog, const XEvent& event);
+// Frees what the open dialogs hold on the display, which is about to close (the server may be gone
+// already); closing them later then finds nothing to do. Defined by dialog_x11.cpp.
+void DialogsForgetDisplay(Display* display);

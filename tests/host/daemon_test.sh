@@ -89,9 +89,9 @@ child_count() {
   echo "${count:-0}"
 }
 
-# ends_cleanly HOW SAVER_PID: within 2 s, with status 0 and a fresh times.dat.
+# ends_cleanly HOW SAVER_PID STATUS: within 2 s, with that status and a fresh times.dat.
 ends_cleanly() {
-  local how=$1 saver=$2 waited=0
+  local how=$1 saver=$2 want=$3 waited=0
   while kill -0 "$saver" 2>/dev/null && [ "$waited" -lt 20 ]; do
     sleep 0.1
     waited=$((waited + 1))
@@ -102,7 +102,7 @@ ends_cleanly() {
   fi
   wait "$saver"
   local status=$?
-  [ "$status" -eq 0 ] || fail "$how: the saver ended with $status"
+  [ "$status" -eq "$want" ] || fail "$how: the saver ended with $status, expected $want"
   [ -f "$work/drive/windows/times.dat" ] || fail "$how: no times.dat"
   rm -f "$work/drive/windows/times.dat"
 }
@@ -136,8 +136,9 @@ for ending in sigterm vanished; do
     [ "$(child_count "$window_id")" -gt "$children" ] && break
     sleep 0.1
   done
-  if [ "$ending" = sigterm ]; then kill -TERM "$saver"; else kill "$daemon_window"; fi
-  ends_cleanly "$ending" "$saver"
+  # Ended by SIGTERM, the saver dies by it after its clean-up (128 + 15), as daemons expect.
+  if [ "$ending" = sigterm ]; then kill -TERM "$saver"; want=143; else kill "$daemon_window"; want=0; fi
+  ends_cleanly "$ending" "$saver" "$want"
   kill "$daemon_window" 2>/dev/null
   wait "$daemon_window" 2>/dev/null
   daemon_window=""

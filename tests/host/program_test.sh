@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux program from its real command line: the exit codes of refused switches, whole
-# headless runs ended by SIGTERM, with a program name that needs quoting too, and (where Xvfb is
-# installed) a second saver started while one runs.
+# headless runs ended by SIGTERM (and the one line they print), with a program name that needs
+# quoting too, a DISPLAY with no server behind it, and (where Xvfb is installed) a second saver
+# started while one runs.
 # Usage: program_test.sh PROGRAM CUBE_DAT
 set -u
 program=$1
@@ -35,8 +36,17 @@ expect 255 "$program" /p 4294967295
 expect 255 "$program" /a 1234  # the NT platform refuses the password change
 expect 0 env CUBRIX_WIN95=1 "$program" /a 1234
 
+# Help and the version, asked as of any Linux program, go to the standard output with status 0.
+for request in --help -h --version; do
+  expect 0 "$program" "$request"
+done
+if ! timeout 20 "$program" --help | grep -q '^usage: cubrix ' || ! timeout 20 "$program" --version | grep -q '^cubrix [0-9]'; then
+  echo "FAIL: --help or --version printed nothing on the standard output"
+  failures=$((failures + 1))
+fi
+
 # runs_until_terminated COMMAND...: runs a saver for a second, ends it as a screen-saver daemon
-# does, with SIGTERM, and expects a clean end (0).
+# does, with SIGTERM, and expects a clean end, then death by that signal (143).
 # terminate PID: SIGTERM, then up to 5 s for the process to end (SIGKILL after that); returns its
 # exit status.
 terminate() {
@@ -51,13 +61,13 @@ terminate() {
 }
 
 runs_until_terminated() {
-  "$@" >/dev/null 2>&1 &
+  "$@" >/dev/null 2>"$work/stderr" &
   local saver=$!
   sleep 1
   terminate "$saver"
   local got=$?
-  if [ "$got" -ne 0 ]; then
-    echo "FAIL: $* ended with $got after SIGTERM, expected 0"
+  if [ "$got" -ne 143 ]; then
+    echo "FAIL: $* ended with $got after SIGTERM, expected 143"
     failures=$((failures + 1))
   fi
 }
@@ -66,6 +76,20 @@ runs_until_terminated() {
 runs_until_terminated "$program" /s
 if ! grep -Eq '^Total Frames +=[1-9][0-9]*' "$work/drive/windows/times.dat" 2>/dev/null; then
   echo "FAIL: no frames counted in times.dat after a full-screen run"
+  failures=$((failures + 1))
+fi
+if [ "$(wc -l <"$work/stderr")" -ne 1 ] || ! grep -q 'draws nowhere' "$work/stderr"; then
+  echo "FAIL: a run without DISPLAY said on stderr: '$(cat "$work/stderr")'"
+  failures=$((failures + 1))
+fi
+
+# DISPLAY naming a server that is not there ends the run at once, with one line saying so.
+number=90
+while [ -e "/tmp/.X11-unix/X$number" ]; do number=$((number + 1)); done
+DISPLAY=":$number" timeout -k 2 20 "$program" /s >/dev/null 2>"$work/stderr"
+got=$?
+if [ "$got" -ne 1 ] || [ "$(wc -l <"$work/stderr")" -ne 1 ] || ! grep -q ":$number" "$work/stderr"; then
+  echo "FAIL: with DISPLAY=:$number and no server there it ended with $got, saying '$(cat "$work/stderr")'"
   failures=$((failures + 1))
 fi
 
@@ -118,7 +142,7 @@ second_saver_defers() {
   fi
   terminate "$first"
   local status=$?
-  [ "$status" -eq 0 ] || { echo "FAIL: the first saver ended with $status after SIGTERM"; failures=$((failures + 1)); }
+  [ "$status" -eq 143 ] || { echo "FAIL: the first saver ended with $status after SIGTERM, expected 143"; failures=$((failures + 1)); }
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null
   xvfb=""

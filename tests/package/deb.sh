@@ -26,9 +26,10 @@ for path in /usr/bin/cubrix /usr/libexec/xscreensaver/cubrix /usr/share/cubrix/d
   /usr/share/xscreensaver/config/cubrix.xml /usr/share/man/man6/cubrix.6.gz /usr/share/doc/cubrix/copyright \
   /usr/share/doc/cubrix/changelog.gz /usr/bin/cubrix-object-check /usr/bin/cubrix-render \
   /usr/share/man/man1/cubrix-object-check.1.gz /usr/share/man/man1/cubrix-render.1.gz \
-  /usr/share/cubrix/objects/gem.dat; do
+  /usr/share/cubrix/objects/gem.dat /usr/share/doc/cubrix/README; do
   check "deb holds $path" holds "$path"
 done
+check "deb holds the user's README, not the developers' README.md" eval '! holds /usr/share/doc/cubrix/README.md'
 depends=$(dpkg-deb -f "$deb" Depends)
 depends_on() { grep -Eq "(^|, )$1( |,|$)" <<<"$depends"; }
 check "deb depends on the libraries the program links (libc6, libx11-6, libxext6)" \
@@ -68,14 +69,14 @@ home=$work/home
 mkdir -p "$home"
 times=$home/.local/share/cubrix/drive_c/windows/times.dat
 
-# end_saver: SIGTERM, as a daemon ends it; true when it ended with 0.
+# end_saver: SIGTERM, as a daemon ends it; true when it ended cleanly and then by that signal (143).
 end_saver() {
   kill -TERM "$saver" 2>/dev/null
   local status=0
   wait_for 5 eval '! kill -0 "$saver" 2>/dev/null' || kill -KILL "$saver" 2>/dev/null
   wait "$saver" || status=$?
   saver=""
-  return "$status"
+  [ "$status" -eq 143 ]
 }
 
 if start_xvfb 640x480; then

@@ -1,16 +1,28 @@
 // Tests of seeding a new drive folder from the template installed beside the program.
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 #include <string>
 
 #include "platform/portable/drive_template.h"
 #include "platform/win32.h"
 #include "tests/support/platform_test.h"
+
+// Hard links as a FAT or exFAT file system answers them, while refuseLinks is set: the seed
+// calls link() and meets this one instead of the C library's.
+bool refuseLinks = false;
+extern "C" int link(const char* from, const char* to) noexcept {
+  if (!refuseLinks) return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+  errno = EPERM;
+  return -1;
+}
 
 namespace {
 
@@ -44,7 +56,7 @@ class DriveTemplateTest : public PlatformTest {
 
 TEST_F(DriveTemplateTest, EveryTemplateFileLandsAtItsPlaceWithItsBytes) {
   std::string target = drive_ + "/new";
-  EXPECT_EQ(SeedDrive(target, template_), 2);
+  EXPECT_EQ(SeedDrive(target, template_).copied, 2);
   EXPECT_EQ(Read(target + "/windows/Cube.dat"), "sample object\n");
   EXPECT_EQ(Read(target + "/windows/sub/notes.txt"), "nested\n");
   struct stat status;
@@ -63,27 +75,68 @@ TEST_F(DriveTemplateTest, NothingTheDriveHoldsIsReplacedOrFollowed) {
   std::string outside = drive_ + "/outside.txt";
   fs::create_directories(target + "/windows/sub");
   fs::create_symlink(outside, target + "/windows/sub/notes.txt");
-  EXPECT_EQ(SeedDrive(target, template_), 0);
+  EXPECT_EQ(SeedDrive(target, template_).copied, 0);
   EXPECT_EQ(Read(target + "/windows/Cube.dat"), "the user's own object\n");
   EXPECT_FALSE(fs::exists(outside));
   // A second seed of a seeded drive copies nothing again.
   std::string seeded = drive_ + "/again";
-  EXPECT_EQ(SeedDrive(seeded, template_), 2);
+  EXPECT_EQ(SeedDrive(seeded, template_).copied, 2);
   Write(seeded + "/windows/Cube.dat", "edited\n");
-  EXPECT_EQ(SeedDrive(seeded, template_), 0);
+  EXPECT_EQ(SeedDrive(seeded, template_).copied, 0);
   EXPECT_EQ(Read(seeded + "/windows/Cube.dat"), "edited\n");
 }
 
 TEST_F(DriveTemplateTest, AMissingOrUnreadableTemplateSeedsNothing) {
-  EXPECT_EQ(SeedDrive(drive_ + "/a", drive_ + "/no-such-template"), 0);
-  EXPECT_EQ(SeedDrive(drive_ + "/b", ""), 0);
+  EXPECT_NE(SeedDrive(drive_ + "/a", drive_ + "/no-such-template").failure, "");
+  EXPECT_NE(SeedDrive(drive_ + "/b", "").failure, "");
   EXPECT_FALSE(fs::exists(drive_ + "/a"));
   if (geteuid() != 0) {  // root reads anything, so the unreadable file is a non-root case
     Write(template_ + "/windows/secret.dat", "x");
     chmod((template_ + "/windows/secret.dat").c_str(), 0);
-    EXPECT_EQ(SeedDrive(drive_ + "/c", template_), 2);
+    EXPECT_EQ(SeedDrive(drive_ + "/c", template_).copied, 2);
     EXPECT_FALSE(fs::exists(drive_ + "/c/windows/secret.dat"));
   }
+}
+
+TEST_F(DriveTemplateTest, WhereHardLinksAreRefusedEachFileIsCreatedExclusively) {
+  std::string target = drive_ + "/fat";
+  Write(target + "/windows/Cube.dat", "the user's own object\n");
+  refuseLinks = true;
+  const SeedOutcome outcome = SeedDrive(target, template_);
+  refuseLinks = false;
+  EXPECT_EQ(outcome.copied, 1);
+  EXPECT_EQ(outcome.failure, "");
+  EXPECT_EQ(Read(target + "/windows/Cube.dat"), "the user's own object\n");
+  EXPECT_EQ(Read(target + "/windows/sub/notes.txt"), "nested\n");
+  for (const auto& entry : fs::directory_iterator(target + "/windows")) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".seed-", 0), std::string::npos) << entry.path();
+  }
+}
+
+// Through the platform, run after run: a seed that fails says so in one line and is tried again
+// on the next run, until it has succeeded; after that, a Cube.dat the user removed stays removed.
+TEST_F(DriveTemplateTest, AFailedSeedIsSaidAndTriedAgainUntilItSucceeds) {
+  const std::string missing = drive_ + "/template-to-come";
+  setenv("CUBRIX_DRIVE_TEMPLATE", missing.c_str(), 1);
+  const std::string drive = drive_ + "/first-run";
+  auto run = [&] {
+    ResetPlatform();
+    ::testing::internal::CaptureStderr();
+    TestHooks::SetDriveFolder(drive);
+    return ::testing::internal::GetCapturedStderr();
+  };
+  std::string said = run();
+  EXPECT_NE(said.find(drive), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_FALSE(fs::exists(drive + "/windows/Cube.dat"));
+
+  fs::rename(template_, missing);
+  EXPECT_EQ(run(), "");
+  EXPECT_EQ(Read(drive + "/windows/Cube.dat"), "sample object\n");
+
+  fs::remove(drive + "/windows/Cube.dat");
+  EXPECT_EQ(run(), "");
+  EXPECT_FALSE(fs::exists(drive + "/windows/Cube.dat"));
 }
 
 // Through the platform: only a drive whose Windows folder is made just now is seeded, so a

@@ -1,4 +1,8 @@
 // Tests of the portable drive folder, Windows paths and Windows text mode.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -95,6 +99,49 @@ TEST_F(FilesTest, AHostFileOpensByItsPlatformPathWhateverItsName) {
   EXPECT_EQ(ReadAll(file), "host");
   fclose(file);
   EXPECT_EQ(OpenPlatformFile(name.c_str(), "rb"), nullptr) << "read as a path inside the drive folder";
+}
+
+// One saver per monitor: all end at once and write times.dat together. In the worst order (both
+// open, the longer text is written first) the file must still hold one writer's whole text, and
+// the old text until a writer has closed. A write that fails leaves the old file.
+TEST_F(FilesTest, WritersReplaceTheFileWholeWhenTheyClose) {
+  const std::string path = drive_ + "/windows/times.dat";
+  WriteHostFile(path, "old text\n");
+  chmod(path.c_str(), 0640);
+  FILE* first = OpenPlatformFile("\\windows\\times.dat", "wb");
+  FILE* second = OpenPlatformFile("\\windows\\times.dat", "wb");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  fputs("the first writer's longer text\n", first);
+  fflush(first);
+  fputs("second\n", second);
+  fflush(second);
+  EXPECT_EQ(ReadHostFile(path), "old text\n");
+  EXPECT_EQ(fclose(first), 0);
+  EXPECT_EQ(ReadHostFile(path), "the first writer's longer text\n");
+  EXPECT_EQ(fclose(second), 0);
+  EXPECT_EQ(ReadHostFile(path), "second\n");
+  struct stat status;
+  ASSERT_EQ(stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+
+  rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4;  // any longer write fails (EFBIG)
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  FILE* failing = OpenPlatformFile("\\windows\\times.dat", "wb");
+  ASSERT_NE(failing, nullptr);
+  setrlimit(RLIMIT_FSIZE, &small);
+  fputs("longer than the limit\n", failing);
+  const int closed = fclose(failing);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(closed, EOF);
+  EXPECT_EQ(ReadHostFile(path), "second\n");
+  for (const auto& entry : std::filesystem::directory_iterator(drive_ + "/windows")) {
+    EXPECT_EQ(entry.path().filename(), "times.dat") << "left behind";
+  }
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
@@ -34,6 +37,31 @@ std::vector<MSG> delivered;
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   delivered.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
   return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The 0x00RRGGBB colour of a pixel of the display: each channel's bits at the top of its byte.
+uint32_t ColourOfPixel(Display* connection, unsigned long pixel) {
+  const Visual* visual = DefaultVisual(connection, DefaultScreen(connection));
+  uint32_t colour = 0;
+  int shift = 16;
+  for (unsigned long mask : {visual->red_mask, visual->green_mask, visual->blue_mask}) {
+    const int bits = __builtin_popcountl(mask);
+    const unsigned long value = (pixel & mask) >> __builtin_ctzl(mask);
+    colour |= static_cast<uint32_t>(bits >= 8 ? value >> (bits - 8) : value << (8 - bits)) << shift;
+    shift -= 8;
+  }
+  return colour;
+}
+
+// What the display keeps of each colour: as many of each channel's top bits as its pixels hold.
+std::vector<uint32_t> AsShown(Display* connection, std::vector<uint32_t> colours) {
+  const Visual* visual = DefaultVisual(connection, DefaultScreen(connection));
+  uint32_t kept = 0;
+  for (unsigned long mask : {visual->red_mask, visual->green_mask, visual->blue_mask}) {
+    kept = kept << 8 | (0xFFu << (8 - std::min(__builtin_popcountl(mask), 8)) & 0xFFu);
+  }
+  for (uint32_t& colour : colours) colour &= kept;
+  return colours;
 }
 
 class X11Test : public ::testing::Test {
@@ -125,7 +153,7 @@ class X11Test : public ::testing::Test {
     Send(window, event, ButtonPressMask);
   }
 
-  // The pixels the X server holds for a window, read through a connection of its own.
+  // The colours the X server holds for a window, read through a connection of its own.
   std::vector<uint32_t> ServerPixels(HWND window, int width, int height) {
     XSync(PresenterDisplay(), False);
     XImage* image = XGetImage(observer_, PresenterNativeWindow(window), 0, 0, static_cast<unsigned>(width),
@@ -133,7 +161,7 @@ class X11Test : public ::testing::Test {
     std::vector<uint32_t> pixels;
     if (image == nullptr) return pixels;
     for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+      for (int x = 0; x < width; ++x) pixels.push_back(ColourOfPixel(observer_, XGetPixel(image, x, y)));
     }
     XDestroyImage(image);
     return pixels;
@@ -178,7 +206,7 @@ TEST_F(X11Test, AFrameBlittedToAWindowIsWhatTheServerHolds) {
       EXPECT_EQ(PresenterFrameIsShared(window), shared);
     }
     const TestHooks::Pixels surface = TestHooks::WindowPixels(window);
-    EXPECT_EQ(ServerPixels(window, 96, 64), surface.data);
+    EXPECT_EQ(ServerPixels(window, 96, 64), AsShown(observer_, surface.data));
     DestroyWindow(window);
   }
 }
@@ -204,7 +232,8 @@ TEST_F(X11Test, EachFrameTheServerHoldsIsTheWindowsSurface) {
         Polygon(back, square, 4);
       }
       BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
-      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), TestHooks::WindowPixels(window).data) << "frame " << frame;
+      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data))
+          << "frame " << frame;
     }
     uint32_t* frameImage = nullptr;
     int stride = 0;
@@ -217,6 +246,39 @@ TEST_F(X11Test, EachFrameTheServerHoldsIsTheWindowsSurface) {
     DeleteDC(back);
     DestroyWindow(window);
   }
+}
+
+// The server reads a shared image some time after the put. While another client holds the
+// server, nothing is read, so the next frame must wait before it writes into the image.
+TEST_F(X11Test, AFrameWaitsUntilTheServerHasReadTheLastOne) {
+  constexpr int kWidth = 64, kHeight = 48;
+  const RECT whole = {0, 0, kWidth, kHeight};
+  HWND window = Popup(kWidth, kHeight);
+  ASSERT_NE(window, nullptr);
+  HDC dc = GetDC(window);
+  FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (!PresenterFrameIsShared(window)) GTEST_SKIP() << "the server offers no shared memory";
+  ServerPixels(window, kWidth, kHeight);  // every put so far is read
+  XGrabServer(observer_);
+  XSync(observer_, False);
+  std::atomic<bool> released{false};
+  std::thread release([&released] {
+    usleep(300 * 1000);
+    released = true;
+    XUngrabServer(observer_);
+    XFlush(observer_);
+  });
+  for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 200)}) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &whole, brush);
+    DeleteObject(brush);
+  }
+  const bool waited = released;
+  release.join();
+  EXPECT_TRUE(waited) << "the image was written again before the server had read it";
+  EXPECT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data));
+  ReleaseDC(window, dc);
+  DestroyWindow(window);
 }
 
 // A whole-window copy trades the window's and the bitmap's frame images. Frames that draw on the
@@ -252,7 +314,8 @@ TEST_F(X11Test, TradedFrameImagesKeepWhatEachSurfaceHolds) {
       }
       ASSERT_EQ(TestHooks::DcPixels(back).data, TestHooks::DcPixels(backMirror).data) << "frame " << frame;
       ASSERT_EQ(TestHooks::WindowPixels(window).data, TestHooks::DcPixels(windowMirror).data) << "frame " << frame;
-      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), TestHooks::WindowPixels(window).data) << "frame " << frame;
+      ASSERT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data))
+          << "frame " << frame;
     }
     // The window goes while the back bitmap holds one of its images: the bitmap keeps its pixels.
     DestroyWindow(window);
@@ -281,7 +344,7 @@ TEST_F(X11Test, AFrameStillReachesTheServerAfterOtherWindowsComeAndGo) {
   const RECT all = {0, 0, 48, 32};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   ReleaseDC(first, dc);
-  EXPECT_EQ(ServerPixels(first, 48, 32), std::vector<uint32_t>(48 * 32, 0xFFFFFFu));
+  EXPECT_EQ(ServerPixels(first, 48, 32), AsShown(observer_, std::vector<uint32_t>(48 * 32, 0xFFFFFFu)));
   for (size_t i = 1; i < others.size(); ++i) DestroyWindow(others[i]);
   DestroyWindow(first);
 }
@@ -374,7 +437,8 @@ TEST_F(X11Test, AChildLivesInAForeignParentAndEndsWithIt) {
   if (children != nullptr) XFree(children);
   EXPECT_EQ(parentReturn, foreign);
   DrawFrame(child, 152, 112);
-  EXPECT_EQ(ServerPixels(child, 152, 112), TestHooks::WindowPixels(child).data) << "a preview shows its frames";
+  EXPECT_EQ(ServerPixels(child, 152, 112), AsShown(observer_, TestHooks::WindowPixels(child).data))
+      << "a preview shows its frames";
 
   XDestroyWindow(observer_, foreign);
   XSync(observer_, False);
@@ -438,7 +502,7 @@ INT_PTR CALLBACK TestDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   if (message == WM_HELP) {
     XImage* image = XGetImage(traceObserver, PresenterNativeWindow(dialog), 5, 5, 1, 1, AllPlanes, ZPixmap);
     if (image != nullptr) {
-      trace.captionPixel = static_cast<uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
+      trace.captionPixel = ColourOfPixel(traceObserver, XGetPixel(image, 0, 0));
       XDestroyImage(image);
     }
     char* name = nullptr;
@@ -472,7 +536,7 @@ TEST_F(X11Test, DialogTurnsKeysAndClicksIntoCommands) {
   const std::vector<std::pair<UINT, WPARAM>> expected = {
       {WM_HELP, 0}, {WM_COMMAND, IDOK}, {WM_COMMAND, kHelpButtonId}, {WM_COMMAND, IDCANCEL}};
   EXPECT_EQ(trace.messages, expected);
-  EXPECT_EQ(trace.captionPixel, 0x000080u) << "the caption strip was drawn";
+  EXPECT_EQ(trace.captionPixel, AsShown(observer_, {0x000080u})[0]) << "the caption strip was drawn";
   EXPECT_EQ(trace.title, "Presenter test");
 
   Window focused = 0;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <string>
 
 #include "scene/colour_table.h"
@@ -272,6 +276,40 @@ TEST_F(ObjectFileTest, AReportSaysWhereEachFaceCameFromAndChangesNothingLoaded) 
   EXPECT_STREQ(report.faces[0].colourText, "255,0,0");
   EXPECT_FALSE(report.faces[1].colourPrefix);
 }
+
+TEST_F(ObjectFileTest, BytesInMemoryLoadAsTheirFileDoes) {
+  LoadReport fromFile{}, fromMemory{};
+  ASSERT_EQ(Load(kReportedLines), kMalformedData);
+  FreeObject(object);
+  FreeColourTable();
+  ASSERT_EQ(LoadObject(object, path.c_str(), &fromFile), kMalformedData);
+  const std::string loaded = Describe();
+  FreeObject(object);
+  FreeColourTable();
+  ASSERT_EQ(LoadObjectFromMemory(object, kReportedLines.data(), kReportedLines.size(), &fromMemory), kMalformedData);
+  EXPECT_EQ(Describe(), loaded);
+  ASSERT_EQ(fromMemory.parsedLines, fromFile.parsedLines);
+  for (int32_t i = 0; i < fromFile.parsedLines; ++i) {
+    EXPECT_EQ(fromMemory.faces[i].line, fromFile.faces[i].line) << i;
+    EXPECT_EQ(fromMemory.faces[i].piece, fromFile.faces[i].piece) << i;
+  }
+}
+
+#ifndef _WIN32
+// A pipe has no second pass to read, and a device may never end: neither is read as the object.
+TEST_F(ObjectFileTest, WhatIsNotAPlainFileCannotBeRead) {
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const std::string triangle = "(0,0,0) (1,0,0) (0,1,0)\n";
+  ASSERT_EQ(write(pipeEnds[1], triangle.data(), triangle.size()), static_cast<ssize_t>(triangle.size()));
+  close(pipeEnds[1]);
+  const std::string pipePath = "/dev/fd/" + std::to_string(pipeEnds[0]);
+  EXPECT_EQ(LoadObject(object, PlatformPathOfHostFile(pipePath.c_str()).c_str()), kFileUnreadable);
+  close(pipeEnds[0]);
+  EXPECT_EQ(LoadObject(object, PlatformPathOfHostFile("/dev/zero").c_str()), kFileUnreadable);
+  EXPECT_EQ(object.faceCount, 0);
+}
+#endif
 
 TEST(LoadResultMessage, EveryCodeHasItsText) {
   EXPECT_STREQ(LoadResultMessage(kLoadSucceeded), "Successful completion");

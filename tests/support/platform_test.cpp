@@ -11,6 +11,8 @@ void PlatformTest::SetUp() {
   std::string pattern = ::testing::TempDir() + "cubrix-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "cannot make a folder in " << ::testing::TempDir();
   drive_ = pattern;
+  // Made here, the drive is no new one, and nothing is seeded into it.
+  std::filesystem::create_directory(drive_ + "/windows");
   ResetPlatform();
 }
 

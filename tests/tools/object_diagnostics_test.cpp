@@ -18,12 +18,14 @@ struct Checked {
 };
 
 Checked CheckFile(const std::string& hostPath) {
-  const std::string path = PlatformPathOfHostFile(hostPath.c_str());
+  ObjectInput input;
+  std::string error;
+  EXPECT_TRUE(OpenObjectInput(hostPath.c_str(), input, &error)) << error;
   Object object{};
   LoadReport report{};
   Checked checked;
-  checked.result = LoadObject(object, path.c_str(), &report);
-  checked.diagnostics = DiagnoseObject(path.c_str(), checked.result, object, report);
+  checked.result = LoadObjectInput(input, object, &report);
+  checked.diagnostics = DiagnoseObject(input, checked.result, object, report);
   FreeObject(object);
   FreeColourTable();
   return checked;

@@ -1,9 +1,15 @@
 // cubrix-render against the saver's own window: every frame of its GIF is the frame the scene's
-// window shows at that tick, pixel for pixel, with the saver's palette and timing.
+// window shows at that tick, pixel for pixel, with the saver's palette and timing, and each frame stores
+// only the rectangle that changed.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,10 +24,13 @@ namespace {
 
 constexpr int kCycle = 359;
 
+using Rect = std::array<int, 4>;  // left, top, width, height
+
 struct Gif {
   int width = 0;
   int height = 0;
   std::vector<std::vector<uint32_t>> frames;  // 0x00RRGGBB, row after row
+  std::vector<Rect> rects;                    // the part each frame stores
   std::vector<int> delays;                    // hundredths of a second
   bool loops = false;
   std::vector<uint32_t> colours;  // the global colour map
@@ -41,7 +50,18 @@ bool LoopsForever(const SavedImage& first) {
   return false;
 }
 
-// Decodes a whole GIF of full-size frames with giflib's own reader.
+// Draws one stored image onto the picture as viewers do.
+void Compose(std::vector<uint32_t>& picture, int width, const SavedImage& image, const GifColorType* colours, int transparent) {
+  const GifImageDesc& d = image.ImageDesc;
+  for (int y = 0; y < d.Height; ++y) {
+    for (int x = 0; x < d.Width; ++x) {
+      const GifByteType index = image.RasterBits[y * d.Width + x];
+      if (index != transparent) picture[static_cast<size_t>((d.Top + y) * width + d.Left + x)] = Rgb(colours[index]);
+    }
+  }
+}
+
+// Decodes a whole GIF with giflib's own reader into the pictures a viewer shows, frame by frame.
 Gif ReadGif(const std::string& path) {
   Gif gif;
   int error = 0;
@@ -52,38 +72,74 @@ Gif ReadGif(const std::string& path) {
     gif.height = file->SHeight;
     for (int i = 0; i < file->SColorMap->ColorCount; ++i) gif.colours.push_back(Rgb(file->SColorMap->Colors[i]));
     gif.loops = LoopsForever(file->SavedImages[0]);
+    std::vector<uint32_t> picture(static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height),
+                                  gif.colours[static_cast<size_t>(file->SBackGroundColor)]);
     for (int i = 0; i < file->ImageCount; ++i) {
       const SavedImage& image = file->SavedImages[i];
-      EXPECT_EQ(image.ImageDesc.Left, 0);
-      EXPECT_EQ(image.ImageDesc.Width, gif.width);
-      EXPECT_EQ(image.ImageDesc.Height, gif.height);
-      std::vector<uint32_t> frame(static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height));
-      for (size_t p = 0; p < frame.size(); ++p) frame[p] = gif.colours[image.RasterBits[p]];
-      gif.frames.push_back(std::move(frame));
+      const GifImageDesc& d = image.ImageDesc;
+      if (d.Left < 0 || d.Top < 0 || d.Left + d.Width > gif.width || d.Top + d.Height > gif.height) {
+        ADD_FAILURE() << "frame " << i << " reaches outside the picture";
+        break;
+      }
       GraphicsControlBlock control{};
       DGifSavedExtensionToGCB(file, i, &control);
+      Compose(picture, gif.width, image, d.ColorMap != nullptr ? d.ColorMap->Colors : file->SColorMap->Colors,
+              control.TransparentColor);
+      gif.frames.push_back(picture);
+      gif.rects.push_back(Rect{d.Left, d.Top, d.Width, d.Height});
       gif.delays.push_back(control.DelayTime);
+      EXPECT_EQ(control.DisposalMode, DISPOSE_DO_NOT) << "the next frame draws over this one";
     }
   }
   DGifCloseFile(file, &error);
   return gif;
 }
 
+// The smallest rectangle around the pixels in which two pictures differ; one pixel for none.
+Rect ChangedRect(const Gif& gif, const std::vector<uint32_t>& before, const std::vector<uint32_t>& after) {
+  int left = gif.width, top = gif.height, right = 0, bottom = 0;
+  for (int y = 0; y < gif.height; ++y) {
+    for (int x = 0; x < gif.width; ++x) {
+      if (before[static_cast<size_t>(y * gif.width + x)] == after[static_cast<size_t>(y * gif.width + x)]) continue;
+      left = std::min(left, x);
+      top = std::min(top, y);
+      right = std::max(right, x + 1);
+      bottom = std::max(bottom, y + 1);
+    }
+  }
+  return right == 0 ? Rect{0, 0, 1, 1} : Rect{left, top, right - left, bottom - top};
+}
+
+// How many frames after the first store more than the rectangle in which they differ from the
+// frame before.
+int FramesBeyondTheirChange(const Gif& gif) {
+  int beyond = 0;
+  for (size_t i = 1; i < gif.frames.size(); ++i) beyond += gif.rects[i] != ChangedRect(gif, gif.frames[i - 1], gif.frames[i]);
+  return beyond;
+}
+
 std::string Sample(const char* name) { return std::string(CUBRIX_DATA_DIR) + "/" + name; }
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 struct RenderRun {
   int status;
   std::string errors;
+  std::string output;
 };
 
-RenderRun Render(const std::string& arguments) {
-  const std::string errors = "render_test.err";
-  const int status = std::system((std::string(CUBRIX_RENDER) + " " + arguments + " 2>" + errors).c_str());
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::remove(errors.c_str());
-  return RenderRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+// Runs the renderer through the shell, after shell commands in front (a pipe, limits).
+RenderRun Render(const std::string& arguments, const std::string& inFront = "") {
+  const int status = std::system((inFront + CUBRIX_RENDER + " " + arguments + " >render_test.out 2>render_test.err").c_str());
+  RenderRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents("render_test.err"), Contents("render_test.out")};
+  std::remove("render_test.err");
+  std::remove("render_test.out");
+  return run;
 }
 
 // How many GIF frames differ from the window's frames firstFrame, firstFrame + 1, ... of a run.
@@ -118,6 +174,8 @@ TEST(Render, TheWholeCycleIsTheWindowsFramesWithTheSaversPaletteAndTiming) {
     EXPECT_EQ(gif.colours[static_cast<size_t>(entry)], expected) << entry;
   }
   EXPECT_EQ(FramesUnlikeTheWindows(gif, Sample("Cube.dat"), 1), 0);
+  EXPECT_EQ(gif.rects[0], (Rect{0, 0, 320, 240}));
+  EXPECT_EQ(FramesBeyondTheirChange(gif), 0);
 }
 
 TEST(Render, StartAndFramesPickFramesOfTheRepeatingCycle) {
@@ -145,12 +203,79 @@ TEST(Render, ARefusedFileGivesTheSaversMessageAndResultAndNoPicture) {
   std::ifstream picture("refused.gif");
   EXPECT_FALSE(picture.good());
   std::remove("bad.dat");
-  for (const char* usage : {"", "bad.dat", "--frames 0 bad.dat x.gif", "--size 10 bad.dat x.gif",
-                            "--start 360 bad.dat x.gif", "--colour red bad.dat x.gif"}) {
-    const RenderRun run = Render(usage);
-    EXPECT_EQ(run.status, 16) << usage;
-    EXPECT_EQ(run.errors.rfind("usage: cubrix-render", 0), 0u) << usage;
+}
+
+TEST(Render, AWrongCommandLineIsNamedInOneLineAndHelpGoesToTheOutput) {
+  const std::string size = "': expected WxH, 1 to 4096 pixels a side\n";
+  const std::string number = "': expected a whole number from 1 to 359\n";
+  for (const char* value : {"0x0", " 8x8", "+8x+8", "abc", "8X8", "8x-8", "4097x8", "8x8x8", "10"}) {
+    const RenderRun run = Render(std::string("--size '") + value + "' bad.dat x.gif");
+    EXPECT_EQ(run.status, 16) << value;
+    EXPECT_EQ(run.errors, std::string("cubrix-render: --size '") + value + size);
   }
+  for (const char* value : {"0", "-1", "360", " 8", "+8", "abc", "99999999999"}) {
+    for (const std::string option : {"--frames", "--start"}) {
+      const RenderRun run = Render(option + " '" + value + "' bad.dat x.gif");
+      EXPECT_EQ(run.status, 16) << value;
+      EXPECT_EQ(run.errors, "cubrix-render: " + option + " '" + value + number);
+    }
+  }
+  EXPECT_EQ(Render("--colour red bad.dat x.gif").errors, "cubrix-render: unknown option '--colour'\n");
+  EXPECT_EQ(Render("bad.dat").status, 16);
+  for (const char* help : {"--help", "-h", "--frames 2 --help"}) {
+    const RenderRun run = Render(help);
+    EXPECT_EQ(run.status, 0) << help;
+    EXPECT_EQ(run.output.rfind("usage: cubrix-render", 0), 0u) << help;
+  }
+  EXPECT_EQ(Render("--version").output.rfind("cubrix-render ", 0), 0u);
+}
+
+// The output is replaced only by a complete GIF; what the output path names is never removed.
+TEST(Render, AFailedWriteLeavesWhatTheOutputNamedInPlace) {
+  const std::string object = Sample("Cube.dat");
+  // A full disk: the system's own device where it cannot be removed, else one of our own.
+  const bool own = mknod("full.dev", S_IFCHR | 0666, makedev(1, 7)) == 0;
+  const std::string full = own ? "full.dev" : "/dev/full";
+  const RenderRun disk = Render("--frames 2 " + object + " " + full);
+  EXPECT_EQ(disk.status, 17);
+  EXPECT_EQ(disk.errors, full + ": No space left on device\n");
+  struct stat device;
+  EXPECT_TRUE(stat(full.c_str(), &device) == 0 && S_ISCHR(device.st_mode));
+  if (own) std::remove("full.dev");
+
+  std::ofstream("kept.gif") << "kept";
+  const RenderRun tooLarge = Render("--frames 20 " + object + " kept.gif", "trap '' XFSZ; ulimit -f 1; ");
+  EXPECT_EQ(tooLarge.status, 17);
+  EXPECT_EQ(Contents("kept.gif"), "kept");
+  EXPECT_EQ(std::system("ls -a | grep -q '^kept.gif.'"), 256) << "a temporary file stayed";
+  std::remove("kept.gif");
+
+  std::ofstream("target.gif") << "old";
+  ASSERT_EQ(symlink("target.gif", "link.gif"), 0);
+  EXPECT_EQ(Render("--frames 1 " + object + " link.gif").status, 0);
+  struct stat link;
+  EXPECT_TRUE(lstat("link.gif", &link) == 0 && S_ISLNK(link.st_mode));
+  EXPECT_EQ(ReadGif("target.gif").frames.size(), 1u);
+  std::remove("link.gif");
+  std::remove("target.gif");
+}
+
+// Standard input and a pipe by its name (as process substitution gives it) give the GIF of the
+// file; a device that never ends is refused at the bound.
+TEST(Render, ObjectsComeThroughPipesAsFromTheirFiles) {
+  const std::string object = Sample("objects/star.dat");
+  ASSERT_EQ(Render("--frames 3 " + object + " file.gif").status, 0);
+  ASSERT_EQ(Render("--frames 3 - piped.gif", "cat " + object + " | ").status, 0);
+  ASSERT_EQ(Render("--frames 3 /dev/stdin named.gif", "cat " + object + " | ").status, 0);
+  const RenderRun toOutput = Render("--frames 3 " + object + " -");
+  const std::string gif = Contents("file.gif");
+  EXPECT_TRUE(Contents("piped.gif") == gif);
+  EXPECT_TRUE(Contents("named.gif") == gif);
+  EXPECT_TRUE(toOutput.output == gif) << "'-' writes the standard output";
+  for (const char* name : {"file.gif", "piped.gif", "named.gif"}) std::remove(name);
+  const RenderRun endless = Render("/dev/zero zero.gif");
+  EXPECT_EQ(endless.status, 3);
+  EXPECT_EQ(endless.errors, "/dev/zero: more than 16 MiB, the most read from standard input, a pipe or a device\n");
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
-# Runs PROGRAM (through EMULATOR, if given) with ARGUMENT in WORKDIR and fails unless its exit status is CODE and its output
-# and error stream together hold every line of EXPECT (a list).
-execute_process(COMMAND ${EMULATOR} "${PROGRAM}" ${ARGUMENT} WORKING_DIRECTORY "${WORKDIR}"
+# Runs PROGRAM (through EMULATOR, if given) with ARGUMENT in WORKDIR, its standard input a pipe from the file FEED if
+# given, and fails unless its exit status is CODE and its output and error stream together hold every line of EXPECT (a
+# list) and none of ABSENT.
+set(feed)
+if(FEED)
+  set(feed COMMAND ${CMAKE_COMMAND} -E cat "${FEED}")
+endif()
+execute_process(${feed} COMMAND ${EMULATOR} "${PROGRAM}" ${ARGUMENT} WORKING_DIRECTORY "${WORKDIR}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 if(NOT status STREQUAL CODE)
   message(FATAL_ERROR "exit status ${status}, expected ${CODE}\n${output}${errors}")
@@ -10,5 +15,11 @@ foreach(line IN LISTS EXPECT)
   string(FIND "${printed}" "${line}\n" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "no line \"${line}\" in:\n${printed}")
+  endif()
+endforeach()
+foreach(line IN LISTS ABSENT)
+  string(FIND "${printed}" "${line}\n" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "a line \"${line}\" in:\n${printed}")
   endif()
 endforeach()

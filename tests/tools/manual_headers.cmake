@@ -1,0 +1,15 @@
+# Fails unless every manual page in PAGES names the project's VERSION in its header line, and all
+# of them carry the same date: the pages of one release describe one release.
+foreach(page IN LISTS PAGES)
+  file(STRINGS "${page}" header REGEX "^\\.TH ")
+  if(NOT header MATCHES "^\\.TH [^ ]+ [0-9] (\"[^\"]+\") \"Cubrix ([^\"]+)\"")
+    message(SEND_ERROR "${page}: no date and \"Cubrix <version>\" in its header: ${header}")
+  elseif(NOT CMAKE_MATCH_2 STREQUAL VERSION)
+    message(SEND_ERROR "${page}: version ${CMAKE_MATCH_2}, but the project is ${VERSION}")
+  elseif(date AND NOT CMAKE_MATCH_1 STREQUAL date)
+    message(SEND_ERROR "${page}: date ${CMAKE_MATCH_1}, but ${first} has ${date}")
+  elseif(NOT date)
+    set(date "${CMAKE_MATCH_1}")
+    set(first "${page}")
+  endif()
+endforeach()
