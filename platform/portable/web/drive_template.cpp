@@ -4,4 +4,4 @@
 
 std::string DriveTemplateFolder() { return ""; }
 
-int SeedDrive(const std::string&, const std::string&) { return 0; }
+SeedOutcome SeedDrive(const std::string&, const std::string&) { return SeedOutcome{}; }

@@ -131,6 +131,9 @@ bool PresenterOpen() {
 }
 bool PresenterActive() { return opened; }
 void PresenterClose() { opened = false; }
+// The page is always the display: no run here is headless.
+void PresenterReportHeadlessWindows() {}
+void PresenterHeadlessWindowMade() {}
 
 int PresenterScreenWidth() { return PageScreenSide(0); }
 int PresenterScreenHeight() { return PageScreenSide(1); }
