@@ -103,6 +103,7 @@ test('the editor shows the checker\'s words beside their line and the saver\'s r
   const picked = await heldFrame(page, 3);
   assert.notDeepStrictEqual(picked, before);
   assertSamePicture(picked, renderedFrame(path.join(root, 'data/objects/pyramid.dat'), 3), 'pyramid frame 3');
+  assert.deepStrictEqual(page.errors, []);  // each run ended by the next one ends cleanly
   await page.close();
 });
 
