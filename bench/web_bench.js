@@ -28,8 +28,11 @@ function pageSize() {
   const bytes = files.map((f) => fs.readFileSync(path.join(site, f)));
   const raw = bytes.reduce((sum, b) => sum + b.length, 0);
   const gzip = bytes.reduce((sum, b) => sum + zlib.gzipSync(b, { level: 9 }).length, 0);
-  console.log(`page's own code: ${(raw / 1024).toFixed(1)} KiB raw (budget 512), ${(gzip / 1024).toFixed(1)} KiB gzip -9 (budget 150)`);
-  for (const [i, f] of files.entries()) console.log(`  ${f}: ${bytes[i].length} bytes, ${zlib.gzipSync(bytes[i], { level: 9 }).length} gzipped`);
+  const kib = (n) => (n / 1024).toFixed(1);
+  console.log(`page's own code: ${kib(raw)} KiB raw (budget 512), ${kib(gzip)} KiB gzip -9 (budget 150)`);
+  for (const [i, f] of files.entries()) {
+    console.log(`  ${f}: ${bytes[i].length} bytes, ${zlib.gzipSync(bytes[i], { level: 9 }).length} gzipped`);
+  }
 }
 
 // Counts the frames the page reports, through its runs' page objects.
@@ -75,7 +78,8 @@ async function firstFrame(browser, base) {
     await page.close();
   }
   delays.sort((a, b) => a - b);
-  console.log(`first frame after the load event: median ${delays[RUNS >> 1].toFixed(0)} ms, worst ${delays[RUNS - 1].toFixed(0)} ms (budget 300)`);
+  const [median, worst] = [delays[RUNS >> 1], delays[RUNS - 1]].map((ms) => ms.toFixed(0));
+  console.log(`first frame after the load event: median ${median} ms, worst ${worst} ms (budget 300)`);
 }
 
 async function browserFrameCost(browser, base) {
@@ -115,7 +119,8 @@ async function nativeFrameCost() {
   const server = spawn('Xvfb', ['-displayfd', '3', '-nolisten', 'tcp', '-screen', '0', '1920x1080x24'],
     { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
   const display = await new Promise((resolve) => server.stdio[3].once('data', (d) => resolve(':' + String(d).trim())));
-  const saver = spawn(native, ['/s'], { env: { ...process.env, DISPLAY: display, CUBRIX_DRIVE: drive }, stdio: 'ignore' });
+  const env = { ...process.env, DISPLAY: display, CUBRIX_DRIVE: drive };
+  const saver = spawn(native, ['/s'], { env, stdio: 'ignore' });
   await sleep(WARM_UP_MS);
   const before = cpuMs(saver.pid);
   const started = Date.now();

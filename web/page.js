@@ -40,7 +40,10 @@
         context.fillRect(0, 0, w, h);
       },
       put(buffer, address, w, h, x, y, dw, dh) {
-        if (page.live) context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address, w * h * 4), w, h), 0, 0, x, y, dw, dh);
+        if (!page.live) return;
+        // A view of the program's own memory: only the rectangle is copied, by putImageData.
+        const image = new ImageData(new Uint8ClampedArray(buffer, address, w * h * 4), w, h);
+        context.putImageData(image, 0, 0, x, y, dw, dh);
       },
       frameShown(count) {
         if (!page.live || !frameLimit || count < frameLimit) return 0;
@@ -51,7 +54,9 @@
       pointer: () => pointer,
       next: () => events.shift(),
       message(dialog, caption, text, button) { if (page.live) showMessage(page, dialog, caption, text, button); },
-      closeMessage(dialog) { if (page.live && $('message').dataset.dialog === String(dialog)) $('message').hidden = true; },
+      closeMessage(dialog) {
+        if (page.live && $('message').dataset.dialog === String(dialog)) $('message').hidden = true;
+      },
     };
     run = page;
     const text = editor.value;
@@ -207,7 +212,8 @@
   }
   function canvasPoint(e) {
     const box = canvas.getBoundingClientRect();
-    return [Math.round((e.clientX - box.left) * canvas.width / box.width), Math.round((e.clientY - box.top) * canvas.height / box.height)];
+    return [Math.round((e.clientX - box.left) * canvas.width / box.width),
+      Math.round((e.clientY - box.top) * canvas.height / box.height)];
   }
   document.addEventListener('mousemove', (e) => {
     notePointer(e);

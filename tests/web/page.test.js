@@ -57,7 +57,8 @@ async function heldFrame(page, frames) {
 // cubrix-render's frame, decoded from its GIF to RGB bytes by ImageMagick.
 function renderedFrame(object, frame) {
   const gif = path.join(work, `${path.basename(object)}-${frame}.gif`);
-  execFileSync(path.join(tools, 'cubrix-render'), ['--size', `${width}x${height}`, '--start', `${frame}`, '--frames', '1', object, gif]);
+  const size = `${width}x${height}`;
+  execFileSync(path.join(tools, 'cubrix-render'), ['--size', size, '--start', `${frame}`, '--frames', '1', object, gif]);
   return execFileSync('convert', [gif, '-depth', '8', 'rgb:-']);
 }
 
@@ -76,13 +77,14 @@ test('loads with no console errors, and draws cubrix-render\'s frames 1 and 100 
   await landing.close();
   await Promise.all(objects.flatMap((object) => [1, 100].map(async (frame) => {
     const page = await open(link(fs.readFileSync(object, 'latin1'), frame));
-    assertSamePicture(await heldFrame(page, frame), renderedFrame(object, frame), `${path.basename(object)} frame ${frame}`);
+    const what = `${path.basename(object)} frame ${frame}`;
+    assertSamePicture(await heldFrame(page, frame), renderedFrame(object, frame), what);
     assert.deepStrictEqual(page.errors, []);
     await page.close();
   })));
 });
 
-test('the editor shows the checker\'s words beside their line and the saver\'s refusal; a gallery pick changes the picture', async () => {
+test('the editor shows the checker\'s words and the saver\'s refusal; a gallery pick changes the picture', async () => {
   const page = await open(link(fs.readFileSync(objects[0], 'latin1'), 3));
   const before = await heldFrame(page, 3);
   const lines = ['# a cube with a broken face', '[255,0,0] (-15,-15,15) (15,-15,15) (15,15,15)',
@@ -130,7 +132,8 @@ test('full screen runs until a key, then leaves full screen and shows the run\'s
   const page = await open(base);
   const box = await page.$eval('#fullscreen', (b) => b.getBoundingClientRect().toJSON());
   const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
-  for (const start of [() => page.focus('#fullscreen').then(() => page.keyboard.press('Enter')), () => page.click('#fullscreen')]) {
+  const byKeyboard = () => page.focus('#fullscreen').then(() => page.keyboard.press('Enter'));
+  for (const start of [byKeyboard, () => page.click('#fullscreen')]) {
     await start();
     await page.waitForFunction(() => document.fullscreenElement && document.getElementById('saver').style.cursor === 'none');
     await page.mouse.move(x, y);

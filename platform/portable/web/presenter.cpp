@@ -74,8 +74,10 @@ EM_JS(void, PageCloseMessage, (int dialog), { Module['page']['closeMessage'](dia
 
 int HandleValue(HWND window) { return static_cast<int>(reinterpret_cast<uintptr_t>(window)); }
 
-bool IsOurs(HWND window) {
-  return std::any_of(windows.begin(), windows.end(), [window](const WebWindow& w) { return w.window == window; });
+WebWindow* FindWebWindow(HWND window) {
+  auto found = std::find_if(windows.begin(), windows.end(),
+                            [window](const WebWindow& known) { return known.window == window; });
+  return found == windows.end() ? nullptr : &*found;
 }
 
 LPARAM PointParam(int x, int y) {
@@ -142,9 +144,8 @@ int PresenterScreenHeight() { return PageScreenSide(1); }
 // (message boxes and their buttons, message panels) live only in the page's own elements.
 bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int, int, int width, int height,
                            bool popup, const char*, const char*) {
-  if (!opened || IsOurs(window) || (parent == nullptr && foreignParent != 0 && foreignParent != kCanvasWindowId)) {
-    return false;
-  }
+  const bool otherForeignParent = parent == nullptr && foreignParent != 0 && foreignParent != kCanvasWindowId;
+  if (!opened || FindWebWindow(window) != nullptr || otherForeignParent) return false;
   windows.push_back(WebWindow{window, width, height});
   const bool onCanvas = parent == nullptr && (popup || foreignParent == kCanvasWindowId);
   if (canvasWindow == nullptr && onCanvas && width > 0 && height > 0) {
@@ -157,8 +158,8 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
 
 // The canvas keeps the last picture: a run held at a frame, or ended, leaves it in view.
 void PresenterDestroyWindow(HWND window) {
-  windows.erase(std::remove_if(windows.begin(), windows.end(), [window](const WebWindow& w) { return w.window == window; }),
-                windows.end());
+  const WebWindow* gone = FindWebWindow(window);
+  if (gone != nullptr) windows.erase(windows.begin() + (gone - windows.data()));
   if (window == canvasWindow) canvasWindow = nullptr;
 }
 
@@ -177,13 +178,14 @@ bool PresenterBringForeignForward(uint32_t) { return false; }
 // Converted into the canvas's byte order here, then only the rectangle is put on the canvas.
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
   if (window != canvasWindow || canvasWindow == nullptr || pixels == nullptr || x < 0 || y < 0) return;
-  const WebWindow& shown = *std::find_if(windows.begin(), windows.end(), [window](const WebWindow& w) { return w.window == window; });
+  const WebWindow& shown = *FindWebWindow(window);
   width = std::min(width, shown.width - x);
   height = std::min(height, shown.height - y);
   if (width <= 0 || height <= 0) return;
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
-    uint32_t* to = canvasPixels.data() + static_cast<size_t>(y + row) * static_cast<size_t>(shown.width) + static_cast<size_t>(x);
+    uint32_t* to = canvasPixels.data() + static_cast<size_t>(y + row) * static_cast<size_t>(shown.width) +
+                   static_cast<size_t>(x);
     for (int column = 0; column < width; ++column) {
       const uint32_t pixel = from[column];  // 0x00RRGGBB; the canvas reads bytes R, G, B, A
       to[column] = 0xFF000000u | (pixel & 0xFF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;

@@ -10,7 +10,8 @@ extern "C" int nanosleep(const timespec* duration, timespec* remaining) {
     errno = EINVAL;
     return -1;
   }
-  const double milliseconds = static_cast<double>(duration->tv_sec) * 1000.0 + static_cast<double>(duration->tv_nsec) / 1e6;
+  const double milliseconds =
+      static_cast<double>(duration->tv_sec) * 1000.0 + static_cast<double>(duration->tv_nsec) / 1e6;
   emscripten_sleep(static_cast<unsigned>(milliseconds + 0.5));
   if (remaining != nullptr) *remaining = timespec{0, 0};
   return 0;
