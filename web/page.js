@@ -206,7 +206,8 @@
     start(true);
   });
 
-  const forwarded = (e) => run && (run.fullScreen || e.target === canvas);
+  // A message box that is up takes the pointer over it, as on Windows.
+  const forwarded = (e) => run && (run.fullScreen || e.target === canvas) && !$('message').contains(e.target);
   function notePointer(e) {
     pointer = [screenPixels(e.screenX), screenPixels(e.screenY)];
   }
@@ -222,7 +223,7 @@
   document.addEventListener('mousedown', (e) => {
     notePointer(e);
     const message = [WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN][e.button];
-    if (forwarded(e) && message && !$('message').contains(e.target)) run.events.push([EVENT.button, message, 0]);
+    if (forwarded(e) && message) run.events.push([EVENT.button, message, 0]);
   }, true);
   document.addEventListener('keydown', (e) => {
     if (!run || !run.fullScreen) return;
