@@ -225,10 +225,16 @@
     const message = [WM_LBUTTONDOWN, WM_MBUTTONDOWN, WM_RBUTTONDOWN][e.button];
     if (forwarded(e) && message) run.events.push([EVENT.button, message, 0]);
   }, true);
+  // The keyboard belongs to a message box while one is up: Enter or Escape answers it.
   document.addEventListener('keydown', (e) => {
     if (!run || !run.fullScreen) return;
-    run.events.push([EVENT.key, e.keyCode, e.altKey ? 1 : 0]);
     e.preventDefault();
+    const ok = $('message').querySelector('button');
+    if ($('message').hidden || ok.hidden) {
+      run.events.push([EVENT.key, e.keyCode, e.altKey ? 1 : 0]);
+    } else if (e.key === 'Enter' || e.key === 'Escape') {
+      ok.click();
+    }
   }, true);
   const deactivated = () => { if (run && run.fullScreen) run.events.push([EVENT.deactivated, 0, 0]); };
   window.addEventListener('blur', deactivated);

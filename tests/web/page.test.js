@@ -151,12 +151,14 @@ test('full screen runs until a key, then leaves full screen and shows the run\'s
   await page.close();
 });
 
-test('full screen with a refused object shows the saver\'s message box, which takes the pointer', async () => {
+test('full screen with a refused object shows the saver\'s message box, which takes keys and pointer', async () => {
   const page = await open(`${base}#object=${encodeURIComponent('# no faces\n')}`);
   await page.click('#fullscreen');
+  await page.waitForSelector('#message button');
+  await page.keyboard.press('x');
   await page.click('#message button');  // the pointer crosses the screen to get there
   await page.waitForTimeout(300);
-  assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'the way to the box ended the run');
+  assert.ok(await page.evaluate(() => document.fullscreenElement !== null), 'input meant for the box ended the run');
   await page.keyboard.press('a');
   await page.waitForFunction(() => !document.fullscreenElement && /Total Frames\s*0/.test(document.getElementById('stats').textContent));
   await page.close();
