@@ -40,9 +40,21 @@ add_custom_command(OUTPUT ${cubrix_changelog}
                    COMMENT "Changelog")
 add_custom_target(cubrix_compressed_docs ALL DEPENDS ${cubrix_compressed_files} ${cubrix_changelog})
 
+# The daemon wrapper, from one template: installed, it runs the program in bin/ (found relative to
+# itself, so an unpacked tree works too); in a build tree, cubrix-daemon runs the program beside it.
+set(cubrix_wrapper_dir ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)  # Debian's XScreenSaver looks here
+file(RELATIVE_PATH cubrix_wrapper_to_bin ${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver ${CMAKE_INSTALL_FULL_BINDIR})
+set(cubrix_wrapper_permissions OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CUBRIX_WRAPPER_PROGRAM ${cubrix_wrapper_to_bin}/cubrix)
+set(CUBRIX_INSTALLED_WRAPPER ${PROJECT_BINARY_DIR}/packaging/cubrix)
+configure_file(packaging/cubrix-daemon.in ${CUBRIX_INSTALLED_WRAPPER} @ONLY FILE_PERMISSIONS ${cubrix_wrapper_permissions})
+get_target_property(cubrix_program_dir cubrix BINARY_DIR)
+set(CUBRIX_WRAPPER_PROGRAM cubrix)
+set(CUBRIX_BUILD_WRAPPER ${cubrix_program_dir}/cubrix-daemon)
+configure_file(packaging/cubrix-daemon.in ${CUBRIX_BUILD_WRAPPER} @ONLY FILE_PERMISSIONS ${cubrix_wrapper_permissions})
+
 install(TARGETS cubrix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# Debian's XScreenSaver looks for display programs here.
-install(PROGRAMS scripts/cubrix-daemon DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver RENAME cubrix)
+install(PROGRAMS ${CUBRIX_INSTALLED_WRAPPER} DESTINATION ${cubrix_wrapper_dir})
 install(FILES data/Cube.dat DESTINATION ${CUBRIX_DATA_DIR}/drive_c/windows)
 install(FILES packaging/cubrix.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES packaging/README.user.md DESTINATION ${CUBRIX_DOC_DIR} RENAME README)  # the user's, not the developers'

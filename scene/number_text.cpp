@@ -91,27 +91,42 @@ int FloorLog2(uint64_t n) {
   return p;
 }
 
-// True when the fraction is at least 1 - 2^-q, the point from which the value rounds to the next
-// integer as a double. 1 - 2^-q has exactly q decimal digits: (10^q - 5^q) / 10^q.
-bool FractionReachesThreshold(const DecimalDigits& number, int q) {
-  int power[kSignificandBits + 2] = {};  // 5^q, least significant digit first
-  power[0] = 1;
-  for (int step = 0; step < q; ++step) {
-    int carry = 0;
+// The decimal digits of 1 - 2^-q for q = 0 to kMaxThresholdDigits, most significant first: the
+// point from which a fraction rounds to the next integer as a double. 1 - 2^-q = (10^q - 5^q) / 10^q
+// has exactly q digits. Built once, at compile time, so that a read compares digits and no more.
+constexpr int kMaxThresholdDigits = kSignificandBits + 1;
+
+struct ThresholdTable {
+  signed char digits[kMaxThresholdDigits + 1][kMaxThresholdDigits];
+};
+
+constexpr ThresholdTable BuildThresholdTable() {
+  ThresholdTable table{};
+  int power[kMaxThresholdDigits] = {1};  // 5^q, least significant digit first
+  for (int q = 0; q <= kMaxThresholdDigits; ++q) {
+    // 10^q - 5^q: 5^q ends in 5 (or is 1 for q = 0, which has no digits), so the lowest digit is
+    // 10 - 5 and every other one is the nines' complement.
     for (int i = 0; i < q; ++i) {
-      int product = power[i] * 5 + carry;
-      power[i] = product % 10;
+      table.digits[q][q - 1 - i] = static_cast<signed char>((i == 0 ? 10 : 9) - power[i]);
+    }
+    int carry = 0;
+    for (int& digit : power) {
+      int product = digit * 5 + carry;
+      digit = product % 10;
       carry = product / 10;
     }
   }
-  // 10^q - 5^q, least significant digit first: 5^q ends in 5, so the lowest digit is 10 - 5 and
-  // every other one is the nines' complement.
-  int threshold[kSignificandBits + 2] = {};
-  for (int i = 0; i < q; ++i) threshold[i] = (i == 0 ? 10 : 9) - power[i];
+  return table;
+}
+
+constexpr ThresholdTable kThresholds = BuildThresholdTable();
+
+// True when the fraction is at least 1 - 2^-q (0 <= q <= kMaxThresholdDigits).
+bool FractionReachesThreshold(const DecimalDigits& number, int q) {
+  const signed char* threshold = kThresholds.digits[q];
   for (int i = 0; i < q; ++i) {
     int mine = FractionDigit(number, i);
-    int theirs = threshold[q - 1 - i];
-    if (mine != theirs) return mine > theirs;
+    if (mine != threshold[i]) return mine > threshold[i];
   }
   return true;  // equal through q digits: at or past the threshold; a tie rounds to the even integer
 }

@@ -526,7 +526,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   PresenterTagWindow(display, xid, parentXid == root ? className : nullptr, title);
   windows.push_back(std::make_unique<NativeWindow>(NativeWindow{window, parent, parent == nullptr ? foreignParent : 0,
                                                                 xid, false, 0, width, height,
-                                                                XCreateGC(display, xid, 0, nullptr), Frame()}));
+                                                                XCreateGC(display, xid, 0, nullptr), {Frame()}}));
   XMapRaised(display, xid);
   if (popup) PresenterFocus(window);
   XFlush(display);

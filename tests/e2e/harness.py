@@ -124,7 +124,7 @@ class Wine:
         self.prefix = os.path.join(work, "prefix")
         template = os.path.join(os.environ.get("XDG_CACHE_HOME", os.path.expanduser("~/.cache")),
                                 "cubrix", "e2e-template-prefix")
-        subprocess.run([os.path.join(repo, "scripts", "wine-prefix"), template], check=True)
+        subprocess.run([os.path.join(repo, "scripts", "lib", "wine-prefix"), template], check=True)
         copy_prefix(template, self.prefix)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, DISPLAY=display.name,
                         CUBRIX_E2E_DIR="C:\\e2e", **QUIET_WINE)

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# scripts/cubrix-daemon: how the window a daemon names becomes the saver's preview switch, and,
-# where there is a display, that a saver it runs ends cleanly and promptly on SIGTERM and when
-# the daemon's window vanishes.
-# Usage: daemon_test.sh WRAPPER PROGRAM CUBE_DAT
+# The daemon wrapper: how the window a daemon names becomes the saver's preview switch; its
+# options and its name, as built (cubrix-daemon) and as installed (cubrix); where the installed one
+# looks for the program; and, where there is a display, that a saver it runs ends cleanly and
+# promptly on SIGTERM and when the daemon's window vanishes.
+# Usage: daemon_test.sh WRAPPER INSTALLED_WRAPPER PROGRAM CUBE_DAT
 set -u
 wrapper=$1
-program=$2
-cube=$3
+installed=$2
+program=$3
+cube=$4
 failures=0
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
+work=$(mktemp -d /tmp/cubrix-daemon-test.XXXXXX)
+daemon_window=""
+trap '[ -n "$daemon_window" ] && kill "$daemon_window" 2>/dev/null; rm -rf "$work"' EXIT
 
 # translates WANT [VAR=VALUE ...] -- ARGS...: the wrapper would start the saver with WANT.
 translates() {
@@ -22,7 +27,7 @@ translates() {
   local got
   # Without a display: these ids name no window there, and only the translation is checked.
   got=$(env -u XSCREENSAVER_WINDOW -u DISPLAY "${settings[@]}" CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
-  [ "$got" = "$want" ] || fail "cubrix-daemon $* ${settings[*]}: started '$got', expected '$want'"
+  [ "$got" = "$want" ] || fail "wrapper $* ${settings[*]}: started '$got', expected '$want'"
 }
 
 # refuses ARGS...: the wrapper ends with 2 and starts nothing.
@@ -30,7 +35,7 @@ refuses() {
   local got status
   got=$(env -u XSCREENSAVER_WINDOW CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
   status=$?
-  [ "$status" -eq 2 ] && [ -z "$got" ] || fail "cubrix-daemon $*: status $status, started '$got'"
+  [ "$status" -eq 2 ] && [ -z "$got" ] || fail "wrapper $*: status $status, started '$got'"
 }
 
 translates "/p 27262983" -- -window-id 0x1a00007
@@ -49,17 +54,57 @@ refuses -window-id 4294967296
 refuses -window-id 0x100000000
 refuses -window-id
 
+# answers WRAPPER: --help and -h print usage on stdout with 0, --version the version; an option it
+# does not know gets one line on stderr under the wrapper's own name, 2, and starts nothing.
+answers() {
+  local w=$1 name out status option
+  name=$(basename "$w")
+  for option in --help -h; do
+    out=$(CUBRIX_PROGRAM=/bin/echo "$w" "$option" 2>"$work/stderr")
+    status=$?
+    [ "$status" -eq 0 ] && [[ $out == "usage: $name "* ]] && [ ! -s "$work/stderr" ] ||
+      fail "$name $option: status $status, printed '$out', stderr '$(cat "$work/stderr")'"
+  done
+  out=$(CUBRIX_PROGRAM=/bin/echo "$w" --version 2>&1)
+  [[ $out =~ ^$name\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "$name --version: printed '$out'"
+  out=$(CUBRIX_PROGRAM=/bin/echo "$w" -root --frobnicate 2>"$work/stderr")
+  status=$?
+  [ "$status" -eq 2 ] && [ -z "$out" ] && [ "$(wc -l <"$work/stderr")" -eq 1 ] &&
+    grep -q "^$name: .*'--frobnicate'" "$work/stderr" ||
+    fail "$name --frobnicate: status $status, started '$out', stderr '$(cat "$work/stderr")'"
+}
+answers "$wrapper"
+answers "$installed"
+
+# Installed, the wrapper runs the program in bin/ beside its libexec/ and nothing else: neither a
+# cubrix on the PATH nor a development tree's build; without its program it says so.
+tree=$work/tree
+mkdir -p "$tree/libexec/xscreensaver" "$tree/bin" "$tree/libexec/build/native/host" "$work/path"
+cp "$installed" "$tree/libexec/xscreensaver/cubrix"
+for stand_in in "$tree/bin" "$tree/libexec/build/native/host" "$work/path"; do
+  printf '#!/bin/sh\necho "%s $*"\n' "$stand_in" >"$stand_in/cubrix"
+  chmod +x "$stand_in/cubrix"
+done
+run_installed() { env -u CUBRIX_PROGRAM -u XSCREENSAVER_WINDOW PATH="$tree/libexec/xscreensaver:$work/path:$PATH" cubrix "$@"; }
+out=$(run_installed 2>&1)
+[ "$out" = "$tree/bin /s" ] || fail "installed wrapper: started '$out', expected the program in bin/"
+rm "$tree/bin/cubrix"
+out=$(run_installed 2>&1)
+status=$?
+[ "$status" -eq 1 ] && [[ $out == "cubrix: no cubrix program found"* ]] ||
+  fail "installed wrapper without its program: status $status, '$out'"
+
 if [ -z "${DISPLAY:-}" ] || ! command -v xlogo >/dev/null || ! command -v xwininfo >/dev/null; then
   echo "no display (or no xlogo/xwininfo): the ending checks were skipped"
   exit "$failures"
 fi
 
-work=$(mktemp -d /tmp/cubrix-daemon-test.XXXXXX)
-daemon_window=""
-trap '[ -n "$daemon_window" ] && kill "$daemon_window" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/drive/windows"
 cp "$cube" "$work/drive/windows/Cube.dat"
-export CUBRIX_DRIVE="$work/drive" CUBRIX_PROGRAM="$program"
+# The wrapper as built runs the program beside it; CUBRIX_PROGRAM names it only where the build
+# has it elsewhere.
+export CUBRIX_DRIVE="$work/drive"
+[ "$(dirname "$wrapper")/cubrix" -ef "$program" ] || export CUBRIX_PROGRAM="$program"
 
 # A window standing in for the daemon's: its process in daemon_window, its id in window_id.
 # Each gets a name of its own, so that no other window is taken for it. The X server may refuse

@@ -240,7 +240,7 @@ xsecurelock_resets() {
   frames_are "xsecurelock end" some
   [ "$(field Started)" -gt "${ended:-0}" ] || fail "xsecurelock: the restarted saver wrote no times.dat of its own"
 }
-wrapper="$(cd "$(dirname "$0")/../.." && pwd)/scripts/cubrix-daemon"
+wrapper="$(dirname "$program")/cubrix-daemon"  # the wrapper the build puts beside the program
 if command -v xsecurelock >/dev/null && command -v xdotool >/dev/null && command -v pgrep >/dev/null; then
   xsecurelock_resets
 else

@@ -119,15 +119,22 @@ wrapper_runs_program_beside_it() {
   [ "$found" -eq 0 ] && has_frames "$times"
 }
 check "the daemon wrapper runs the program installed beside it" wrapper_runs_program_beside_it
+# Nor does it take a cubrix from the PATH or from a development tree's build beside it.
 wrapper_alone_refuses() {
-  local lone=$work/lone tools=$work/tools
-  mkdir -p "$lone" "$tools"
+  local lone=$work/lone/libexec/xscreensaver tools=$work/tools decoy
+  mkdir -p "$lone" "$tools" "$work/lone/libexec/build/native/host"
   cp "$unpacked/usr/libexec/xscreensaver/cubrix" "$lone/"
-  for tool in bash readlink dirname; do ln -s "$(command -v $tool)" "$tools/"; done
-  timeout 5 env -i PATH="$lone:$tools" "$lone/cubrix" >"$work/lone.log" 2>&1
-  [ $? -eq 1 ] && grep -q "no cubrix program found" "$work/lone.log"
+  for tool in bash readlink dirname basename; do ln -s "$(command -v $tool)" "$tools/"; done
+  for decoy in "$tools/cubrix" "$work/lone/libexec/build/native/host/cubrix"; do
+    printf '#!/bin/sh\necho decoy\n' >"$decoy"
+    chmod +x "$decoy"
+  done
+  timeout 5 env -i PATH="$lone:$tools" cubrix >"$work/lone.log" 2>&1
+  [ $? -eq 1 ] && grep -q "^cubrix: no cubrix program found" "$work/lone.log"
 }
-check "the wrapper alone reports no program rather than running itself" wrapper_alone_refuses
+check "the wrapper alone reports no program rather than running another" wrapper_alone_refuses
+wrapper_version="$("$unpacked/usr/libexec/xscreensaver/cubrix" --version 2>&1)"
+check "the wrapper answers --version under its installed name" eval '[[ $wrapper_version =~ ^cubrix\ [0-9.]+$ ]]'
 
 "$here/xscreensaver.sh" "$unpacked/usr/libexec/xscreensaver/cubrix --root" | sed 's/xscreensaver:/xscreensaver, unpacked:/'
 

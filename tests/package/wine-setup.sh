@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [ "$arch" = i686 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
-"$repo/scripts/wine-prefix" "$WINEPREFIX" >/dev/null 2>&1 || { fail "$arch: no fresh Wine prefix"; exit 0; }
+"$repo/scripts/lib/wine-prefix" "$WINEPREFIX" >/dev/null 2>&1 || { fail "$arch: no fresh Wine prefix"; exit 0; }
 start_xvfb 640x480 || { fail "$arch: Xvfb did not start"; exit 0; }
 windows=$WINEPREFIX/drive_c/windows
 desktop='HKCU\Control Panel\Desktop'
