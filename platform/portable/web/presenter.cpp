@@ -21,7 +21,7 @@ constexpr int kLongestSleepMs = 100;
 // A loop that finds a message every time it looks never waits; it still yields this often.
 constexpr double kLongestBlockMs = 40;
 
-// What the page queues (page.js: `post`), one kind per row.
+// What the page queues (page.js: EVENT): a kind and two numbers.
 enum EventKind { kPointerMove = 1, kKeyDown = 2, kButtonDown = 3, kDeactivated = 4, kDialogCommand = 5 };
 
 constexpr WPARAM kVkMenu = 0x12, kVkF10 = 0x79;
