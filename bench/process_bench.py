@@ -2,15 +2,29 @@
 """What a running saver costs the machine: `cubrix /s` (or `/p` in a preview pane) against the
 floor program, side by side, each on its own Xvfb, for a fixed sample of frames.
 
-Prints per configuration: client and X server CPU per frame, the ratio of the totals, and the
-client's peak RSS with what it is made of. CPU time comes from the scheduler's own account
-(/proc/<pid>/task/*/sched, nanoseconds) over the sample; frames from the program's own count
-(times.dat for the saver, the floor program's last line), prorated to the sample.
+Prints per configuration: client and X server CPU per frame, the ratio of the totals, the
+client's peak RSS with what it is made of, and the client's system calls per frame. CPU time comes
+from the scheduler's own account (/proc/<pid>/task/*/sched, nanoseconds) over the sample; frames
+from the program's own count (times.dat for the saver, the floor program's last line), prorated.
+
+System calls are counted two ways, by the same processes:
+- "writes/f": write calls a frame (syscw of /proc/<pid>/io: write, writev and the like; that is
+  what is sent to the X server) during the CPU sample itself, which nothing disturbs. Its syscr
+  is not shown: a socket's recvmsg does not count there.
+- "calls/f": every call a frame, from `strace -f -c` attached to all programs at once for a short
+  pass after the CPU sample (--syscall-seconds; 0 skips it), with the leading calls named below.
+  Frames of the pass are prorated from the whole run's rate: strace slows each call a little, so
+  the pass's CPU figures are not used.
 
 Usage: bench/process_bench.py --cubrix build/bench/host/cubrix --floor build/bench/bench/floor_program
-       [--before OTHER_CUBRIX] [--seconds 15] [--object data/Cube.dat] [--only 1080p|640x480|preview]
+       [--before OTHER_CUBRIX] [--also NAME=CUBRIX ...] [--seconds 15] [--syscall-seconds 5]
+       [--object data/Cube.dat] [--only 1080p|640x480|preview]
 With --before, a second saver program (an earlier build) runs alongside, so that a change is
-measured before and after in one run.
+measured before and after in one run; --also adds further builds the same way, under their names.
+
+The browser's cost a frame: where bench/web_bench.py exists (the web edition's own benchmark) it is
+run once per configuration with --width W --height H --seconds S, and each line it prints on
+standard output is shown under that configuration, so browser and X11 figures share one report.
 Not a test: the numbers depend on the machine and its load, which is printed alongside.
 """
 import argparse
@@ -24,6 +38,8 @@ import tempfile
 import time
 
 WARM_UP_S = 1.5
+WEB_BENCH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_bench.py")
+NAMED_CALLS = 5  # the leading system calls named per program
 CONFIGURATIONS = [
     # name, screen, preview pane (None: full screen)
     ("1080p", "1920x1080x24", None),
@@ -69,6 +85,55 @@ def memory_kib(pid):
     return fields
 
 
+def write_calls(pid):
+    """Write-like system calls of the process so far (all its threads)."""
+    with open(f"/proc/{pid}/io") as io:
+        for line in io:
+            key, _, value = line.partition(":")
+            if key == "syscw":
+                return int(value)
+    return 0
+
+
+def parse_strace_summary(text):
+    """{call: (calls, errors)} from the table that `strace -c` writes."""
+    calls = {}
+    for line in text.splitlines():
+        # % time, seconds, usecs/call, calls, errors (blank when none), name
+        fields = line.split()
+        if len(fields) not in (5, 6) or not fields[0].replace(".", "").isdigit() or fields[-1] == "total":
+            continue
+        calls[fields[-1]] = (int(fields[3]), int(fields[4]) if len(fields) == 6 else 0)
+    return calls
+
+
+class SyscallPass:
+    """`strace -f -c` attached to running programs, all at once, until stopped."""
+
+    def __init__(self, runs, work, tag):
+        self.tracers = {}
+        for run in runs:
+            output = os.path.join(work, f"strace-{tag}-{run.name}.txt")
+            tracer = subprocess.Popen(["strace", "-f", "-c", "-qq", "-o", output, "-p", str(run.client.pid)],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.tracers[run.name] = (tracer, output)
+        self.started = time.monotonic()
+
+    def stop(self):
+        """{program: {call: (calls, errors)}} and the pass's length in ms."""
+        elapsed_ms = (time.monotonic() - self.started) * 1000
+        counts = {}
+        for name, (tracer, output) in self.tracers.items():
+            tracer.send_signal(signal.SIGINT)  # detaches and writes the summary
+            tracer.wait(timeout=20)
+            try:
+                with open(output) as summary:
+                    counts[name] = parse_strace_summary(summary.read())
+            except FileNotFoundError:
+                counts[name] = {}  # strace could not attach (ptrace not allowed): shown as "-"
+        return counts, elapsed_ms
+
+
 def machine_busy():
     with open("/proc/stat") as stat:
         values = [int(v) for v in stat.readline().split()[1:]]
@@ -92,7 +157,7 @@ class Run:
                                        stderr=subprocess.DEVNULL)
 
     def mark(self):
-        return cpu_ms(self.client.pid), cpu_ms(self.server.pid)
+        return cpu_ms(self.client.pid), cpu_ms(self.server.pid), write_calls(self.client.pid)
 
     def stop(self):
         self.memory = memory_kib(self.client.pid)
@@ -119,7 +184,7 @@ def floor_frames(output):
 
 
 def measure(name, screen, pane, args, work):
-    savers = [("cubrix", args.cubrix)] + ([("before", args.before)] if args.before else [])
+    savers = [("cubrix", args.cubrix)] + args.also
     runs = []
     for program, path in savers:
         drive = os.path.join(work, f"drive-{name}-{program}")
@@ -140,6 +205,11 @@ def measure(name, screen, pane, args, work):
     sample_ms = (time.monotonic() - started) * 1000
     after = {run.name: run.mark() for run in runs}
     busy_after = machine_busy()
+    traced, traced_ms = {}, 0.0
+    if args.syscall_seconds > 0:
+        tracing = SyscallPass(runs, work, name)
+        time.sleep(args.syscall_seconds)
+        traced, traced_ms = tracing.stop()
     for run in runs:
         run.stop()
     results = {}
@@ -150,27 +220,67 @@ def measure(name, screen, pane, args, work):
         sample_frames = frames * sample_ms / elapsed
         client = after[run.name][0] - before[run.name][0]
         server = after[run.name][1] - before[run.name][1]
+        writes = after[run.name][2] - before[run.name][2]
+        calls = traced.get(run.name)
+        traced_frames = frames * traced_ms / elapsed
         results[run.name] = dict(frames=sample_frames, client=client / sample_frames, server=server / sample_frames,
-                                 memory=run.memory)
+                                 memory=run.memory, writes=writes / sample_frames,
+                                 calls=calls, traced_frames=traced_frames)
     load = 100.0 * (busy_after[0] - busy_before[0]) / max(1, busy_after[1] - busy_before[1])
     return results, load
+
+
+def calls_a_frame(r):
+    """Every traced call a frame, and the leading ones named (failed ones in brackets)."""
+    if not r["calls"] or r["traced_frames"] <= 0:
+        return None, ""
+    per_frame = r["traced_frames"]
+    total = sum(calls for calls, _ in r["calls"].values()) / per_frame
+    leading = sorted(r["calls"].items(), key=lambda item: -item[1][0])[:NAMED_CALLS]
+    leading = [item for item in leading if item[1][0] / per_frame >= 0.05]
+    named = ", ".join(f"{call} {calls / per_frame:.1f}" + (f" ({errors / per_frame:.1f} failed)" if errors else "")
+                      for call, (calls, errors) in leading)
+    return total, named
 
 
 def report(name, results, load):
     print(f"== {name}  (whole machine busy {load:.0f} % of its 2 cores during the sample)")
     print(f"{'program':8} {'frames':>7} {'client ms/f':>12} {'server ms/f':>12} {'total ms/f':>11} "
-          f"{'peak RSS MiB':>13} {'anon/file/shm MiB':>18}")
-    for program in [p for p in ("cubrix", "before", "floor") if p in results]:
+          f"{'peak RSS MiB':>13} {'anon/file/shm MiB':>18} {'writes/f':>8} {'calls/f':>8}")
+    programs = list(results)  # the savers in the order given, the floor last
+    details = []
+    for program in programs:
         r = results[program]
         m = r["memory"]
         parts = "/".join(f"{m.get(k, 0) / 1024:.1f}" for k in ("RssAnon", "RssFile", "RssShmem"))
+        total, named = calls_a_frame(r)
         print(f"{program:8} {r['frames']:7.0f} {r['client']:12.3f} {r['server']:12.3f} "
-              f"{r['client'] + r['server']:11.3f} {m.get('VmHWM', 0) / 1024:13.1f} {parts:>18}")
+              f"{r['client'] + r['server']:11.3f} {m.get('VmHWM', 0) / 1024:13.1f} {parts:>18} "
+              f"{r['writes']:8.1f} {'-' if total is None else f'{total:.1f}':>8}")
+        if named:
+            details.append(f"  {program}: {named}")
+    if details:
+        print("system calls a frame, leading ones:")
+        print("\n".join(details))
     floor = results["floor"]
-    for program in [p for p in ("cubrix", "before") if p in results]:
+    for program in programs[:-1]:
         saver = results[program]
         ratio = (saver["client"] + saver["server"]) / max(1e-9, floor["client"] + floor["server"])
         print(f"ratio of totals, {program} / floor: {ratio:.2f}")
+
+
+def report_browser(screen, pane, seconds):
+    """The web edition's cost a frame at this size, from its own benchmark, where there is one."""
+    if not os.path.exists(WEB_BENCH):
+        return
+    size = pane if pane is not None else screen.rsplit("x", 1)[0]
+    width, height = size.split("x")
+    finished = subprocess.run([sys.executable, WEB_BENCH, "--width", width, "--height", height,
+                               "--seconds", str(seconds)], capture_output=True, text=True)
+    lines = finished.stdout.splitlines() or [f"(web_bench.py printed nothing; exit status {finished.returncode})"]
+    print("browser:")
+    for line in lines:
+        print("  " + line)
 
 
 def main():
@@ -179,13 +289,28 @@ def main():
     parser.add_argument("--cubrix", required=True)
     parser.add_argument("--floor", required=True)
     parser.add_argument("--before", help="an earlier saver program to run alongside")
+    parser.add_argument("--also", action="append", default=[], metavar="NAME=CUBRIX",
+                        help="a further saver program to run alongside, reported under NAME")
     parser.add_argument("--seconds", type=float, default=15.0)
+    parser.add_argument("--syscall-seconds", type=float, default=5.0,
+                        help="length of the strace pass that counts system calls (0: none)")
     parser.add_argument("--object", default=os.path.join(os.path.dirname(__file__), "..", "data", "Cube.dat"))
     parser.add_argument("--only", choices=[c[0] for c in CONFIGURATIONS])
     args = parser.parse_args()
     floor_path = os.path.abspath(args.floor)
     args.cubrix = os.path.abspath(args.cubrix)
-    args.before = os.path.abspath(args.before) if args.before else None
+    extra = [("before", args.before)] if args.before else []
+    for item in args.also:
+        label, _, path = item.partition("=")
+        if not label or not path or label in ("cubrix", "floor"):
+            parser.error(f"--also wants NAME=PATH with a name other than cubrix and floor, not {item!r}")
+        extra.append((label, path))
+    if len({label for label, _ in extra}) != len(extra) or any(label == "cubrix" for label, _ in extra):
+        parser.error("every saver program needs a name of its own")
+    args.also = [(label, os.path.abspath(path)) for label, path in extra]
+    if args.syscall_seconds > 0 and shutil.which("strace") is None:
+        print("strace is not installed: no system-call pass (apt-get install strace)")
+        args.syscall_seconds = 0
     with open("/proc/loadavg") as loadavg:
         print("load average before:", loadavg.read().strip())
     work = tempfile.mkdtemp(prefix="cubrix-process-bench-")
@@ -194,6 +319,7 @@ def main():
             if args.only is None or args.only == name:
                 results, load = measure(name, screen, pane, args, work)
                 report(name, results, load)
+                report_browser(screen, pane, args.seconds)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -9,7 +9,9 @@ set(CUBRIX_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/cubrix)  # the package's nam
 set(CUBRIX_DRIVE_TEMPLATE_SUBDIR share/cubrix/drive_c/windows)
 
 set(cubrix_template_cube ${PROJECT_BINARY_DIR}/${CUBRIX_DRIVE_TEMPLATE_SUBDIR}/Cube.dat)
+# Each custom command makes its own output folder: Makefile generators do not (Ninja does).
 add_custom_command(OUTPUT ${cubrix_template_cube}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/${CUBRIX_DRIVE_TEMPLATE_SUBDIR}
                    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/Cube.dat ${cubrix_template_cube}
                    DEPENDS ${PROJECT_SOURCE_DIR}/data/Cube.dat
                    COMMENT "Drive template: the sample Cube.dat")
@@ -22,6 +24,7 @@ function(cubrix_install_man_page source section)
   get_filename_component(name ${source} NAME)
   set(compressed ${PROJECT_BINARY_DIR}/packaging/${name}.gz)
   add_custom_command(OUTPUT ${compressed}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
                      COMMAND gzip -9nc ${source} > ${compressed}
                      DEPENDS ${source}
                      COMMENT "Manual page ${name}")
@@ -35,6 +38,7 @@ if(TARGET cubrix-render)
 endif()
 set(cubrix_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${cubrix_changelog}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
                    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${cubrix_changelog}
                    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
                    COMMENT "Changelog")
@@ -75,6 +79,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the program's real librar
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "x11-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Modes independent of the builder's umask; file times come from SOURCE_DATE_EPOCH, which CPack
+# honours and scripts/package sets to the commit's time.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/PackageModes.cmake)
 # The summary above is the first line; the formatter indents each line and marks empty ones.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Cubrix covers the screen with black and animates nine copies of one solid

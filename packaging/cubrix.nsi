@@ -1,5 +1,9 @@
 ; The Windows setup: one 32-bit installer carrying both builds of Cubrix.scr.
-; makensis -DVERSION=x.y.z -DX64_SCR=... -DX86_SCR=... -DCUBE_DAT=... -DLICENSE_FILE=... -DOUTFILE=...
+; makensis -DVERSION=x.y.z -DX64_SCR=... -DX86_SCR=... -DCUBE_DAT=... -DLICENSE_FILE=... -DICON=...
+;          -DX64_KB=.. -DX86_KB=.. -DCUBE_KB=.. -DLICENSE_KB=.. -DUNINSTALL_KB=.. -DUNINSTALLER_COPY=...
+;          -DOUTFILE=...
+; (the sizes in KB, rounded up: scripts/package measures them; the uninstaller is copied out so it
+; can be measured.)
 ; On 64-bit Windows the 64-bit saver goes into the real System32, on 32-bit Windows the 32-bit
 ; one; Cube.dat goes into the Windows directory only when there is none. Silent with /S;
 ; /ACTIVE makes Cubrix the active screen saver in a silent run too.
@@ -20,6 +24,8 @@ InstallDir "$PROGRAMFILES\Cubrix"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
+BrandingText "Cubrix ${VERSION}"
+!uninstfinalize 'cp "%1" "${UNINSTALLER_COPY}"'
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "Cubrix"
@@ -29,6 +35,8 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) 2026 the Cubrix authors"
 
 !define MUI_COMPONENTSPAGE_NODESC
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_LICENSE "${LICENSE_FILE}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -81,15 +89,11 @@ Section "Cubrix screen saver" SecSaver
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\uninstall.exe,0"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  ; Add/Remove Programs shows the size in KB: the saver, the sample and this folder.
-  !insertmacro NativeView
-  ${GetSize} "$SYSDIR" "/M=Cubrix.scr /S=0K /G=0" $0 $1 $2
-  !insertmacro NormalView
-  ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
-  IntOp $0 $0 + $1
-  IntOp $0 $0 + 1
+  ; Add/Remove Programs shows the same size in KB as "Space required" did.
+  SectionGetSize ${SecSaver} $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
@@ -105,9 +109,21 @@ Section "Make Cubrix the active screen saver" SecActive
 SectionEnd
 
 Function .onInit
+  ; "Space required" counts what this Windows gets: one of the two savers, the sample only where
+  ; there is none yet, the licence and the uninstaller (makensis would count both savers and
+  ; the sample always, and never the uninstaller).
   ${If} ${RunningX64}
     StrCpy $INSTDIR "$PROGRAMFILES64\Cubrix"
+    StrCpy $0 ${X64_KB}
+  ${Else}
+    StrCpy $0 ${X86_KB}
   ${EndIf}
+  IntOp $0 $0 + ${LICENSE_KB}
+  IntOp $0 $0 + ${UNINSTALL_KB}
+  ${IfNot} ${FileExists} "$WINDIR\Cube.dat"
+    IntOp $0 $0 + ${CUBE_KB}
+  ${EndIf}
+  SectionSetSize ${SecSaver} $0
   ; A silent run changes the active screen saver only when asked to.
   ${If} ${Silent}
     ${GetParameters} $0

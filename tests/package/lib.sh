@@ -54,3 +54,8 @@ screen_animates() {
   echo "changed $changed pixels, $coloured not black" >>"$work/screens.log"
   [ "${changed%.*}" -gt 2000 ] 2>/dev/null && [ "$coloured" -gt 2000 ] 2>/dev/null
 }
+
+# windows_text FILE: the file with CR LF line ends, as the Windows packages ship text.
+windows_text() { sed 's/$/\r/' "$1"; }
+# same_icons A B: two icon files hold the same images (sizes and pixels).
+same_icons() { [ "$(identify -format '%wx%h %# ' "$1")" = "$(identify -format '%wx%h %# ' "$2")" ]; }
