@@ -6,6 +6,8 @@
 //
 // Usage: node bench/web_bench.js [--seconds 10] (after building the web preset and the native
 // program: build/web, build/native/host/cubrix). Playwright comes from tests/web's node_modules.
+// With --width W --height H it measures only the browser's cost a frame at that size (what
+// bench/process_bench.py asks of it, beside its own figures for the native program).
 // Not a test: the numbers depend on the machine and its load.
 'use strict';
 const { spawn, execFileSync } = require('node:child_process');
@@ -18,7 +20,10 @@ const { chromium } = require(path.join(__dirname, '../tests/web/node_modules/pla
 const root = path.resolve(__dirname, '..');
 const site = path.join(root, 'build/web');
 const native = path.join(root, 'build/native/host/cubrix');
-const seconds = Number(process.argv[process.argv.indexOf('--seconds') + 1]) || 10;
+const option = (name, fallback) => Number(process.argv[process.argv.indexOf(name) + 1]) || fallback;
+const seconds = option('--seconds', 10);
+const onlyFrameCost = process.argv.includes('--width');
+const [width, height] = [option('--width', 1920), option('--height', 1080)];
 const WARM_UP_MS = 1500;
 const RUNS = 5;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -92,7 +97,7 @@ async function browserFrameCost(browser, base) {
     const task = metrics.find((m) => m.name === 'TaskDuration').value * 1000;
     return [task, ...await page.evaluate(() => [window.runMs, window.framesShown || 0])];
   };
-  await page.goto(`${base}?size=1920x1080`);
+  await page.goto(`${base}?size=${width}x${height}`);
   await sleep(WARM_UP_MS);
   const [taskBefore, runBefore, framesBefore] = await sample();
   await sleep(seconds * 1000);
@@ -138,7 +143,7 @@ async function nativeFrameCost() {
 }
 
 (async () => {
-  pageSize();
+  if (!onlyFrameCost) pageSize();
   const server = spawn('python3', ['-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site]);
   const port = await new Promise((resolve) => server.stdout.on('data', (d) => {
     const m = /port (\d+)/.exec(String(d));
@@ -147,6 +152,12 @@ async function nativeFrameCost() {
   const base = `http://127.0.0.1:${port}/`;
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
   try {
+    if (onlyFrameCost) {
+      const web = await browserFrameCost(browser, base);
+      console.log(`Chromium at ${width}x${height}: ${web.run.toFixed(2)} ms a frame drawing and putting pixels, ` +
+        `${web.task.toFixed(2)} ms of the page's main thread`);
+      return;
+    }
     await firstFrame(browser, base);
     const web = await browserFrameCost(browser, base);
     const client = await nativeFrameCost();
