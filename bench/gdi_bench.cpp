@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 
 namespace {
@@ -26,7 +26,7 @@ struct FrameSetup {
 };
 
 FrameSetup MakeFrameSetup() {
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
   windowClass.lpszClassName = "GdiBench";
@@ -75,7 +75,6 @@ void DrawFrame(const FrameSetup& setup, const std::vector<std::vector<POINT>>& f
   BitBlt(dc, 0, 0, kWidth, kHeight, setup.back, 0, 0, SRCCOPY);
   SelectPalette(dc, kept, FALSE);
   ReleaseDC(setup.window, dc);
-  TestHooks::ClearCallLog();
 }
 
 // The lower bound for any frame: one clear and one copy of 32-bit pixels.

@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "bench/scene_objects.h"
+#include "geometry/rotation.h"
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 #include "scene/colour_table.h"
-#include "geometry/rotation.h"
 #include "scene/object_file.h"
 #include "scene/renderer.h"
 #include "scene/scene_proc.h"
@@ -29,13 +30,13 @@ struct SceneRun {
 };
 
 SceneRun StartScene(const std::string& objectText, int width, int height) {
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   ResetSceneState();
   ResetHostState();
   std::string drive = "/tmp/cubrix_scene_bench";
   mkdir(drive.c_str(), 0755);
   mkdir((drive + "/windows").c_str(), 0755);
-  TestHooks::SetDriveFolder(drive);
+  SetDriveOverride(drive);
   std::ofstream(drive + "/windows/Cube.dat", std::ios::binary) << objectText;
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = SceneProc;
@@ -89,11 +90,10 @@ void FrameBenchmark(benchmark::State& state, const std::string& objectText) {
   }
   for (auto _ : state) {
     SendMessageA(run.window, WM_TIMER, 1, 0);
-    TestHooks::ClearCallLog();
   }
   state.counters["overdraw_screens"] = AverageOverdraw(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   DestroyWindow(run.window);
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
 }
 
 void BM_SampleFrame(benchmark::State& state) { FrameBenchmark(state, SampleObjectText(CUBRIX_SOURCE_DIR)); }
@@ -125,7 +125,7 @@ void BM_ScreenFill(benchmark::State& state) {
 
 // Loads objectText from a file, whole LoadObject calls: open, both passes, close.
 void LoadBenchmark(benchmark::State& state, const std::string& objectText) {
-  TestHooks::ResetPlatform();
+  ResetPortablePlatform();
   const char* hostPath = "/tmp/cubrix_scene_bench_cube.dat";
   std::ofstream(hostPath, std::ios::binary) << objectText;
   const std::string path = PlatformPathOfHostFile(hostPath);  // not a path on the saver's drive
@@ -134,7 +134,6 @@ void LoadBenchmark(benchmark::State& state, const std::string& objectText) {
     int32_t result = LoadObject(object, path.c_str());
     FreeObject(object);
     FreeColourTable();
-    TestHooks::ClearCallLog();
     if (result != kLoadSucceeded) {
       state.SkipWithError("the object did not load");
       break;

@@ -1,11 +1,11 @@
 // Portable dialog windows: the window of a modal dialog or message box, its controls, its loop.
-#include "platform/portable/dialog_x11.h"
-#include "platform/portable/hooks_internal.h"
+#include "platform/portable/presenter.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::LogKind;
+using Seam::LogKind;
 
 namespace {
 

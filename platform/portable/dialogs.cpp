@@ -1,19 +1,19 @@
-// Portable message boxes and modal dialogs: on a display through dialog_x11, headless through hooks.
+// Portable message boxes and modal dialogs: on a display through the presenter, headless through hooks.
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/portable/dialog_resource.h"
-#include "platform/portable/dialog_x11.h"
-#include "platform/portable/hooks_internal.h"
+#include "platform/portable/dialogs.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::LogKind;
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr int kMaxDialogResources = 8;
 const DialogResource* dialogResources[kMaxDialogResources];
 int dialogResourceCount;
 
-std::function<int(const HookPoints::MessageBoxCall&)> messageBoxResponder;
+std::function<int(const MessageBoxCall&)> messageBoxResponder;
 std::function<void(HWND)> dialogDriver;
 
 // Dialog units of the 8-point dialog font: 4 horizontal units are 6 pixels, 8 vertical are 13.
@@ -44,14 +44,11 @@ const DialogResource* FindDialogResource(LPCSTR templateName) {
   return nullptr;
 }
 
-// The state of the message box on the display, while one is up (they may nest).
-DialogState* shownMessageBox = nullptr;
-
-// Shows the box on the display and waits, with other windows' messages still flowing.
+// Shows the box on the display and waits, with other windows' messages still flowing. A
+// termination signal meanwhile ends the box first (user.cpp finds it by its state, which has no
+// dialog procedure).
 int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
   DialogState state;
-  DialogState* outerBox = shownMessageBox;
-  shownMessageBox = &state;
   HWND box = CreateDialogWindow(caption, WS_POPUP | WS_CAPTION, kMessageBoxWidth, kMessageBoxHeight, &state);
   int left = (kMessageBoxWidth - kButtonWidth) / 2;
   int top = kMessageBoxHeight - kButtonHeight - kButtonMargin;
@@ -61,7 +58,6 @@ int ShowMessageBoxOnDisplay(HWND owner, LPCSTR text, LPCSTR caption) {
     result = RunModalLoop(box) ? static_cast<int>(state.result) : 0;
     PresenterCloseDialog(box);
   }
-  shownMessageBox = outerBox;
   DestroyWindow(box);
   return result;
 }
@@ -118,18 +114,12 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string logged = shownCaption + "\n" + shownText;
   LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), static_cast<intptr_t>(type), 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
-  if (messageBoxResponder) return messageBoxResponder(HookPoints::MessageBoxCall{owner, shownText, shownCaption, type});
+  if (messageBoxResponder) return messageBoxResponder(MessageBoxCall{owner, shownText, shownCaption, type});
   if (PresenterActive() && InsideAnotherProgramsWindow(owner)) {
     return ShowMessageInOwner(owner, shownText.c_str(), shownCaption.c_str());
   }
   if (PresenterActive()) return ShowMessageBoxOnDisplay(owner, shownText.c_str(), shownCaption.c_str());
   return IDOK;
-}
-
-bool EndShownMessageBox() {
-  if (shownMessageBox == nullptr) return false;
-  shownMessageBox->ended = true;
-  return true;
 }
 
 // Creates the dialog from its template, sends WM_INITDIALOG and runs the modal loop until
@@ -181,7 +171,7 @@ void RegisterDialogResource(const DialogResource* resource) {
   if (dialogResourceCount < kMaxDialogResources) dialogResources[dialogResourceCount++] = resource;
 }
 
-void SetMessageBoxHook(std::function<int(const HookPoints::MessageBoxCall&)> responder) {
+void SetMessageBoxHook(std::function<int(const MessageBoxCall&)> responder) {
   messageBoxResponder = std::move(responder);
 }
 

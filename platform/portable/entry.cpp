@@ -2,9 +2,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
+#include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
 namespace {
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
   const char* name = getenv("DISPLAY");
   if (name == nullptr || *name == '\0') {
     PresenterReportHeadlessWindows();
-  } else if (!PresenterOpen()) {
+  } else if (!PresenterOpen(&kWindowSink)) {
     fprintf(stderr, "cubrix: cannot reach the X server of DISPLAY '%s'\n", name);
     return kConnectionLostStatus;
   }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/portable/drive_template.h"
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 
 namespace {

@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::HandleKind;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::HandleKind;
+using Seam::LogKind;
 
 namespace {
 
@@ -62,6 +62,14 @@ HGLOBAL StoreGlobalBlock(GlobalBlock block) {
 std::map<void*, std::unique_ptr<unsigned char[]>> localBlocks;
 
 // ---- Clock ----
+// While one is in use, ticks, Sleep and timers follow the virtual clock instead of the real one.
+struct VirtualClock {
+  bool inUse = false;
+  DWORD start = 0;   // what GetTickCount reports at virtual time 0
+  uint64_t now = 0;  // milliseconds since the clock was set
+};
+VirtualClock virtualClock;
+
 uint64_t RealMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -69,10 +77,10 @@ uint64_t RealMilliseconds() {
 }
 
 // ---- Version ----
-Win95Override win95Setting = Win95Override::None;
+Win95Override win95Setting = Win95Override::FromEnvironment;
 
 bool ReportsWin95() {
-  if (win95Setting != Win95Override::None) return win95Setting == Win95Override::Yes;
+  if (win95Setting != Win95Override::FromEnvironment) return win95Setting == Win95Override::Yes;
   const char* value = getenv("CUBRIX_WIN95");
   return value != nullptr && strcmp(value, "1") == 0;
 }
@@ -83,7 +91,7 @@ std::string commandLine = "cubrix";
 // ---- Modules ----
 struct Module {
   std::string name;  // upper case, as the modules are looked up
-  std::vector<HookPoints::ModuleEntry> entries;
+  std::vector<ModuleEntry> entries;
   bool registered = false;  // in-process, by a test; else found on disk
   void* shared = nullptr;   // dlopen handle while a module from disk is loaded
   int references = 0;
@@ -214,22 +222,23 @@ HLOCAL LocalFree(HLOCAL handle) {
 
 // ---- Clock entries ----
 
-uint64_t ClockNow() { return virtualClock != nullptr ? virtualClock->now : RealMilliseconds(); }
-bool VirtualClockActive() { return virtualClock != nullptr; }
+uint64_t ClockNow() { return virtualClock.inUse ? virtualClock.now : RealMilliseconds(); }
+bool VirtualClockActive() { return virtualClock.inUse; }
+void UseVirtualClock(DWORD start) { virtualClock = VirtualClock{true, start, 0}; }
 void AdvanceVirtualClock(uint64_t milliseconds) {
-  if (virtualClock != nullptr) virtualClock->now += milliseconds;
+  if (virtualClock.inUse) virtualClock.now += milliseconds;
 }
 
 // The low 32 bits of the millisecond count: it wraps as on Windows.
 DWORD GetTickCount() {
-  if (virtualClock != nullptr) return static_cast<DWORD>(virtualClock->start + virtualClock->now);
+  if (virtualClock.inUse) return static_cast<DWORD>(virtualClock.start + virtualClock.now);
   return static_cast<DWORD>(RealMilliseconds());
 }
 
 void Sleep(DWORD milliseconds) {
   LogCall(LogKind::Sleep, static_cast<intptr_t>(milliseconds));
-  if (virtualClock != nullptr) {
-    virtualClock->now += milliseconds;
+  if (virtualClock.inUse) {
+    virtualClock.now += milliseconds;
     return;
   }
   // Sleep(0) gives the rest of the time slice to a thread that is ready, and returns at once when
@@ -326,7 +335,7 @@ FARPROC GetProcAddress(HMODULE handle, LPCSTR name) {
   LogCall(LogKind::GetProcAddress, reinterpret_cast<intptr_t>(handle), 0, 0, 0, byOrdinal ? nullptr : name);
   Module* module = FindModule(handle);
   if (module == nullptr || module->references == 0 || byOrdinal) return nullptr;
-  for (const HookPoints::ModuleEntry& entry : module->entries) {
+  for (const ModuleEntry& entry : module->entries) {
     if (entry.name == name) return entry.address;
   }
   if (module->shared == nullptr) return nullptr;
@@ -341,13 +350,13 @@ BOOL FreeLibrary(HMODULE handle) {
   return TRUE;
 }
 
-// ---- Hook points of this area ----
+// ---- Inputs in place of the system's ----
 
 void SetWin95Override(Win95Override setting) { win95Setting = setting; }
 
 void SetCommandLineText(const char* line) { commandLine = line; }
 
-void RegisterInProcessModule(const std::string& name, const std::vector<HookPoints::ModuleEntry>& entries) {
+void RegisterInProcessModule(const std::string& name, const std::vector<ModuleEntry>& entries) {
   std::string upperName = UpperCase(name);
   uintptr_t handle = FindModuleByName(upperName);
   if (handle == 0) {
@@ -369,10 +378,11 @@ void RemoveInProcessModule(const std::string& name) {
 void ResetKernel() {
   globalBlocks.clear();
   localBlocks.clear();
-  win95Setting = Win95Override::None;
+  win95Setting = Win95Override::FromEnvironment;
   commandLine = "cubrix";
   for (auto& [handle, module] : modules) {
     if (module.shared != nullptr) dlclose(module.shared);
   }
   modules.clear();
+  virtualClock = VirtualClock();
 }

@@ -1,13 +1,32 @@
-// What the portable window manager asks of the X11 presenter. Without DISPLAY every call is a
-// no-op that reports "no display", and the platform runs headless in memory.
+// The whole of what the portable Win32 areas ask of a presenter, the part that shows windows on a
+// display (the X11 one is in x11/), and what it tells them through its sink. Without a display
+// every call is a no-op that reports "no display", and the platform runs headless in memory.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/win32.h"
 
-// Opens the display named by DISPLAY once; false when there is none (headless).
-bool PresenterOpen();
+// Where the presenter sends what happens on the display. It calls these only from within
+// PresenterPumpEvents (and a frame release also from the calls that let go of windows).
+struct PresenterSink {
+  // A message for one of our windows: input, loss of activation, a paint, a dialog's key.
+  void (*post)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // A dialog's button with this id was pressed (WM_COMMAND from that control).
+  void (*command)(HWND dialog, int id);
+  // Someone else destroyed the window's native window: it ends as if destroyed here.
+  void (*windowGone)(HWND window);
+  // Another program's window that is a parent of ours is gone, by its id.
+  void (*foreignParentGone)(uint32_t foreignId);
+  // The presenter let go of the window's frame images (see PresenterWindowFrame).
+  void (*frameReleased)(HWND window);
+  // The connection to the display was lost; the run is to end as by SIGTERM.
+  void (*connectionLost)();
+};
+
+// Opens the display named by DISPLAY once, reporting to the sink (which must outlive it); false
+// when there is none (headless).
+bool PresenterOpen(const PresenterSink* sink);
 bool PresenterActive();
 void PresenterClose();
 // For the program's own run: without a display, the first top-level window says once on standard
@@ -42,7 +61,7 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
                          int stride);
 // The window's frame image, when it is width x height pixels laid out as 0x00RRGGBB: the GDI
 // then draws the window's surface straight into it, zero (black) to begin with. It stays until
-// the presenter lets go of it, which it reports through WindowFrameReleased (gdi_internal.h).
+// the presenter lets go of it, which it reports through the sink's frameReleased.
 bool PresenterWindowFrame(HWND window, int width, int height, uint32_t** pixels, int* stride);
 // The window's other frame image, of the same size and layout as `inUse` (one of its images), zero
 // to begin with: a bitmap may hold it, so that a whole-window copy can exchange the two images.
@@ -64,3 +83,29 @@ bool PresenterPumpEvents(int timeoutMs);
 bool PresenterConnectionLost();
 // Also the status of a program that cannot reach the server DISPLAY names.
 constexpr int kConnectionLostStatus = 1;
+
+// ---- Dialogs and message boxes in the display's own look (their modal loops run in dialogs.cpp) ----
+
+// One push button, in pixels of the dialog's client area.
+struct DialogButton {
+  int id;
+  const char* text;
+  int x;
+  int y;
+  int width;
+  int height;
+  bool isDefault;
+};
+
+// Opens a dialog window on the display for the own window `dialog`: its caption, an optional
+// line of text, and its buttons. What the user does comes back as messages posted to `dialog`
+// through the sink from PresenterPumpEvents: a click gives WM_COMMAND with the button's id, Enter WM_COMMAND
+// IDOK, Escape WM_COMMAND IDCANCEL and F1 WM_HELP (lParam 0). False when there is no display.
+bool PresenterOpenDialog(HWND dialog, HWND owner, const char* caption, const char* text,
+                         const DialogButton* buttons, int buttonCount, int width, int height);
+// Draws a message box's caption and text, centred, inside `panel`, a child that covers its
+// owner (for an owner inside another program's window), and again whenever it is exposed. It
+// takes no input. False when there is no display.
+bool PresenterShowMessagePanel(HWND panel, const char* caption, const char* text, int width, int height);
+// Closes a dialog, message box or message panel opened here.
+void PresenterCloseDialog(HWND dialog);

@@ -13,16 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
-#include "platform/portable/registry_internal.h"
+#include "platform/portable/kernel.h"
+#include "platform/portable/registry.h"
+#include "platform/portable/test_seam.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::HandleKind;
-using HookPoints::LogKind;
-using HookPoints::RegistryValue;
-using HookPoints::kRegBinary;
+using Seam::Call;
+using Seam::HandleKind;
+using Seam::LogKind;
 
 namespace {
 

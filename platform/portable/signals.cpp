@@ -5,10 +5,6 @@
 
 #include <cstdio>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/window_table.h"
-#include "platform/win32.h"
-
 namespace {
 
 constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
@@ -50,20 +46,9 @@ void RequestTermination() {
   terminationRequested = 1;
 }
 
-// A termination signal turns into window destruction at a safe point. A message box that is up
-// is ended first, and the request waits until it has closed: its owner may still be in the middle
-// of its creation, and ends as usual only once that is done.
-void CheckTermination() {
-  if (terminationRequested == 0) return;
-  if (EndShownMessageBox()) {
-    PostMessageA(nullptr, WM_NULL, 0, 0);  // wakes the box's loop
-    return;
-  }
-  terminationRequested = 0;
-  DestroyAllWindows();
-  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
-  PostMessageA(nullptr, WM_NULL, 0, 0);
-}
+bool TerminationRequested() { return terminationRequested != 0; }
+
+void ClearTerminationRequest() { terminationRequested = 0; }
 
 // The convention for programs that catch a signal to clean up: die by it afterwards, so that the
 // parent (a shell, a screen-saver daemon) sees why the program ended.

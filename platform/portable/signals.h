@@ -5,8 +5,13 @@
 void InstallTerminationHandler();
 // The same ending without a signal (the X server went away).
 void RequestTermination();
-// At a safe point of the message loop: a signal that arrived destroys every own window.
-void CheckTermination();
+// Whether an ending was asked for and not yet acted on; the message loop acts on it at a safe point
+// (user.cpp) and then clears it.
+bool TerminationRequested();
+void ClearTerminationRequest();
 // At the end of the process: when a termination signal asked for the ending before anything else
 // did, the process dies by that signal (its default action); otherwise this returns.
 void EndByTerminationSignal();
+
+// A signal that has not been acted on is forgotten (ResetPortablePlatform).
+void ResetSignals();

@@ -9,17 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/hooks_internal.h"
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/gdi/gdi.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
 #include "platform/portable/signals.h"
+#include "platform/portable/test_seam.h"
 #include "platform/portable/window_record.h"
 #include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
-using HookPoints::Call;
-using HookPoints::HandleKind;
-using HookPoints::LogKind;
+using Seam::Call;
+using Seam::HandleKind;
+using Seam::LogKind;
 
 namespace {
 
@@ -175,6 +176,33 @@ void WaitForMessages() {
     timespec pause{0, static_cast<long>(timeout) * 1000000L};
     nanosleep(&pause, nullptr);
   }
+}
+
+// The innermost message box on the display (the last made, as they nest) ends as though it had
+// been dismissed; false when none is up.
+bool EndShownMessageBox() {
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    DialogState* state = it->second.dialog.state;
+    if (state == nullptr || state->procedure != nullptr) continue;
+    state->ended = true;
+    return true;
+  }
+  return false;
+}
+
+// A termination signal turns into window destruction at a safe point. A message box that is up
+// is ended first, and the request waits until it has closed: its owner may still be in the middle
+// of its creation, and ends as usual only once that is done.
+void CheckTermination() {
+  if (!TerminationRequested()) return;
+  if (EndShownMessageBox()) {
+    PostMessageA(nullptr, WM_NULL, 0, 0);  // wakes the box's loop
+    return;
+  }
+  ClearTerminationRequest();
+  DestroyAllWindows();
+  // Wakes a loop that waits for a window that is now gone, such as a modal dialog's.
+  PostMessageA(nullptr, WM_NULL, 0, 0);
 }
 
 void HideCursorOverWindows() {
@@ -424,6 +452,22 @@ HWND GetParent(HWND window) {
   return record != nullptr ? record->parent : nullptr;
 }
 
+// ---- Device contexts ----
+
+// Every window keeps one context (as with CS_OWNDC): GetDC hands out the same one each time, its
+// surface following the client size; it goes with the window.
+HDC GetDC(HWND window) {
+  if (InjectedFailure(Call::GetDC)) return nullptr;
+  WindowRecord* record = FindWindowRecord(window);
+  if (record == nullptr) return nullptr;
+  return SizeWindowDc(&record->dc, window, record->width, record->height) ? record->dc : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+  const WindowRecord* record = FindWindowRecord(window);
+  return record != nullptr && dc != nullptr && record->dc == dc ? 1 : 0;
+}
+
 // ---- Cursor, icons, system parameters ----
 
 BOOL GetCursorPos(POINT* point) {
@@ -468,11 +512,6 @@ bool WindowClientSize(HWND window, int* width, int* height) {
   return value != 0 && value <= 0xFFFFFFFFu && PresenterForeignClientSize(static_cast<uint32_t>(value), width, height);
 }
 
-HDC* WindowDCSlot(HWND window) {
-  WindowRecord* record = FindWindowRecord(window);
-  return record != nullptr ? &record->dc : nullptr;
-}
-
 void DestroyChildrenOfForeign(uint32_t foreignId) {
   for (HWND child : ChildrenOf(reinterpret_cast<HWND>(static_cast<uintptr_t>(foreignId)))) DestroyWindow(child);
 }
@@ -485,7 +524,7 @@ void DestroyAllWindows() {
   for (HWND window : topLevel) DestroyWindow(window);
 }
 
-// ---- Hook points of this area ----
+// ---- Inputs in place of the system's ----
 
 void SetInjectedCursor(POINT position) { injectedCursor = position; }
 bool PointerHidden() { return cursorHidden; }

@@ -1,21 +1,32 @@
-// What the window table (user.cpp) offers the other portable areas (GDI, X11 presenter, dialogs).
+// What the window table (user.cpp) offers the other portable areas (GDI, dialogs, the presenter's sink).
 #pragma once
 
 #include <cstdint>
 
+#include "platform/portable/presenter.h"
 #include "platform/win32.h"
+
+// What the presenter reports goes to the window table through this sink (window_sink.cpp); the
+// program and the tests that show windows open the display with it.
+extern const PresenterSink kWindowSink;
 
 // Whether the handle names one of our own windows (not a foreign one).
 bool IsOwnWindow(HWND window);
 // Client size of an own window, or of a foreign window by id; false when there is none.
 bool WindowClientSize(HWND window, int* width, int* height);
-// The device context that gdi.cpp keeps for a window; when the window is destroyed, user.cpp
-// deletes a non-null one with DeleteDC.
-HDC* WindowDCSlot(HWND window);
 // A foreign parent vanished: its own children are destroyed (they get WM_DESTROY).
 void DestroyChildrenOfForeign(uint32_t foreignId);
 // Destroys every own top-level window: how SIGTERM ends the program.
 void DestroyAllWindows();
+
+// ---- Inputs in place of the system's, and what the program set ----
+void SetInjectedCursor(POINT position);             // where the pointer is without a display
+void SetScreenSizeOverride(int width, int height);  // 0: the display's size
+bool PointerHidden();                               // SetCursor(null) was the last call
+bool SaverRunningFlag();                            // as SPI_SCREENSAVERRUNNING last set it
+
+// Every window is destroyed and every queue emptied (ResetPortablePlatform).
+void ResetUser();
 
 // ---- For dialogs.cpp: the dialog window of a modal dialog or message box (dialog_windows.cpp) ----
 struct DialogState {
@@ -35,6 +46,3 @@ DialogState* FindDialogState(HWND dialog);
 // Fetches and dispatches messages until the dialog ends or goes away; false when the quit
 // message came first (it is posted again, as a modal loop on Windows does).
 bool RunModalLoop(HWND dialog);
-// Ends the message box on the display, if one is up, as though it had been dismissed; true when
-// there was one (dialogs.cpp).
-bool EndShownMessageBox();

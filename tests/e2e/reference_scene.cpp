@@ -50,9 +50,9 @@ LRESULT CALLBACK FrameWindowProc(HWND frameWindow, UINT message, WPARAM wParam, 
 bool OpenReferenceScene(const char* objectFile, int width, int height) {
   if (!PrepareDrive(objectFile)) return false;
   TestHooks::ResetPlatform();
-  TestHooks::UseVirtualClock(kStartTick);
-  TestHooks::SetDriveFolder(drive);
-  TestHooks::SetScreenSize(width, height);
+  UseVirtualClock(kStartTick);
+  SetDriveOverride(drive);
+  SetScreenSizeOverride(width, height);
   ResetSceneState();
   ResetHostState();
   WNDCLASSA windowClass{};

@@ -2,7 +2,7 @@
 // platform: the reference that rendered frames of other builds and tools are compared with.
 #pragma once
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 // Puts the object file into a drive folder of its own, as its Cube.dat, and creates the scene's
 // window of width x height on a virtual clock. False when the window could not be made or the

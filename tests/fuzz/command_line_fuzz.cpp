@@ -9,7 +9,7 @@
 
 #include "host/host_state.h"
 #include "host/startup.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 
 namespace {
@@ -51,10 +51,10 @@ void CloseAtOnce(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
 void PrepareModes(bool win95) {
   TestHooks::ResetPlatform();
-  TestHooks::SetDriveFolder(FuzzDrive());
-  TestHooks::UseVirtualClock(0);
-  TestHooks::SetWin95(win95);
-  TestHooks::SetDialogDriver([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+  SetDriveOverride(FuzzDrive());
+  UseVirtualClock(0);
+  SetWin95Override(win95 ? Win95Override::Yes : Win95Override::No);
+  SetDialogDriverHook([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
   ResetHostState();
 }
 

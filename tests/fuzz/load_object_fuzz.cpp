@@ -10,7 +10,7 @@
 #include <string>
 
 #include "geometry/trig_tables.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "scene/colour_table.h"
 #include "scene/object_file.h"
@@ -92,8 +92,8 @@ bool FillScratchFile(const ScratchFile& scratch, const uint8_t* data, size_t siz
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool tablesBuilt = (BuildTrigTables(), true);
-  (void)tablesBuilt;
+  static bool ready = (BuildTrigTables(), TestHooks::ResetPlatform(), true);  // the recorder counts handles
+  (void)ready;
   static const ScratchFile scratch = OpenScratchFile();
   if (!FillScratchFile(scratch, data, size)) return 0;
 

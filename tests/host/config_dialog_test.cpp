@@ -7,7 +7,7 @@
 
 #include "host/config_dialog.h"
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "resources/config_dialog.h"
 #include "tests/host/host_test_support.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 using TestHooks::LogKind;
 
-std::vector<TestHooks::MessageBoxCall> messageBoxes;
+std::vector<MessageBoxCall> messageBoxes;
 HWND shownDialog = nullptr;
 
 class ConfigDialogTest : public HostTest {
@@ -29,16 +29,16 @@ class ConfigDialogTest : public HostTest {
 
   // Shows the dialog; the driver acts on it and must leave it closed or closing.
   int Show(HWND owner, std::function<void(HWND)> driver) {
-    TestHooks::SetDialogDriver([driver](HWND dialog) {
+    SetDialogDriverHook([driver](HWND dialog) {
       shownDialog = dialog;
       driver(dialog);
     });
     return ShowConfiguration(owner);
   }
 
-  std::vector<std::string> DialogTraffic() {
+  std::vector<Sequence::Row> DialogTraffic() {
     NameWindow(shownDialog, "dialog");
-    return Traffic({LogKind::PostMessage, LogKind::EndDialog});
+    return Traffic({LogKind::PostMessage, LogKind::EndDialog}, shownDialog);
   }
 };
 
@@ -49,7 +49,8 @@ TEST_F(ConfigDialogTest, OkAndCancelCloseByWayOfAPostedClose) {
     TestHooks::ClearCallLog();
     int result = Show(nullptr, [command](HWND dialog) { SendMessageA(dialog, WM_COMMAND, command, 0); });
     EXPECT_EQ(0, result);
-    EXPECT_EQ(std::vector<std::string>({"PostMessage dialog WM_CLOSE null 0", "EndDialog dialog 0"}), DialogTraffic());
+    const Sequence::Row postedClose(WM_CLOSE, Sequence::kPosted | Sequence::kPinned, 0, 0);
+    Sequence::ExpectSequence({postedClose, Sequence::Call("EndDialog dialog 0")}, DialogTraffic());
   }
 }
 

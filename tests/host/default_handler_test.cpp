@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/support/message_sequence.h"
 #include "tests/support/platform_test.h"
 
@@ -29,7 +29,7 @@ VerifyScript verify;
 
 BOOL WINAPI StandInVerify(HWND window) {
   ++verify.calls;
-  TestHooks::AdvanceClock(verify.takesMs);
+  AdvanceVirtualClock(verify.takesMs);
   if (verify.whileOpen) verify.whileOpen(window);
   return verify.answer;
 }
@@ -46,7 +46,7 @@ class DefaultHandlerTest : public PlatformTest {
  protected:
   void SetUp() override {
     PlatformTest::SetUp();
-    TestHooks::UseVirtualClock(1000000);
+    UseVirtualClock(1000000);
     ResetHostState();
     verify = VerifyScript{};
     WNDCLASSA windowClass{};
@@ -74,7 +74,7 @@ class DefaultHandlerTest : public PlatformTest {
   void ExpectTraffic(const std::vector<Row>& expected) { Sequence::ExpectSequence(expected, Traffic()); }
 
   void MovePointerTo(int x, int y) {
-    TestHooks::SetCursorPosition(x, y);
+    SetInjectedCursor(POINT{x, y});
     Send(WM_MOUSEMOVE, 0, 0);
   }
 
@@ -118,7 +118,7 @@ TEST_F(DefaultHandlerTest, SmallMovesAddUpAgainstTheAnchor) {
 
 TEST_F(DefaultHandlerTest, ThePointerPositionCountsNotTheMessageCoordinates) {
   hostState.cursorAnchor = POINT{50, 50};
-  TestHooks::SetCursorPosition(50, 50);
+  SetInjectedCursor(POINT{50, 50});
   Send(WM_MOUSEMOVE, 0, (400 << 16) | 400);
   ExpectTraffic({Default(WM_MOUSEMOVE)});
 }
@@ -141,24 +141,24 @@ TEST_F(DefaultHandlerTest, LosingActivationClosesGainingItDoesNot) {
 TEST_F(DefaultHandlerTest, ThePointerIsHiddenOverTheWindow) {
   EXPECT_EQ(Send(WM_SETCURSOR), 1);
   ExpectTraffic({});
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   SetCursor(reinterpret_cast<HCURSOR>(1));
   Send(WM_SHOWWINDOW, 0, 0);
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   Send(WM_SHOWWINDOW, 1, 0);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   ExpectTraffic({Default(WM_SHOWWINDOW), Default(WM_SHOWWINDOW)});
 }
 
 TEST_F(DefaultHandlerTest, APreviewNeverClosesOnInputNorHidesThePointer) {
   hostState.previewMode = true;
-  TestHooks::SetCursorPosition(500, 500);
+  SetInjectedCursor(POINT{500, 500});
   const std::initializer_list<UINT> inputs{WM_MOUSEMOVE, WM_KEYDOWN, WM_LBUTTONDOWN, WM_SETCURSOR, WM_SHOWWINDOW};
   for (UINT message : inputs) {
     Send(message, 1, 0);
     ExpectTraffic({Default(message)});
   }
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   Send(WM_ACTIVATEAPP, 0, 0);
   ExpectTraffic({Default(WM_ACTIVATEAPP)});
 }
@@ -168,7 +168,7 @@ TEST_F(DefaultHandlerTest, AfterApprovalEverythingGoesToTheDefault) {
   EXPECT_EQ(Send(WM_SETCURSOR), 0);
   Send(WM_KEYDOWN);
   ExpectTraffic({Default(WM_SETCURSOR), Default(WM_KEYDOWN)});
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
 }
 
 TEST_F(DefaultHandlerTest, OtherMessagesOnlyReachTheDefault) {
@@ -211,14 +211,14 @@ TEST_F(DefaultHandlerTest, ARefusedCheckKeepsTheWindowHidesThePointerAndMovesThe
   UseRefusingVerification();
   verify.takesMs = 3000;
   hostState.cursorAnchor = POINT{0, 0};
-  TestHooks::SetCursorPosition(321, 123);
+  SetInjectedCursor(POINT{321, 123});
   EXPECT_EQ(Send(WM_CLOSE), 0);
   ExpectTraffic({kVerifyRequestSent});
   EXPECT_EQ(verify.calls, 1);
   EXPECT_TRUE(IsWindow(window));
   EXPECT_FALSE(hostState.closeApproved);
   EXPECT_FALSE(hostState.passwordCheckActive);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   EXPECT_EQ(hostState.cursorAnchor.x, 321);
   EXPECT_EQ(hostState.cursorAnchor.y, 123);
   EXPECT_EQ(hostState.lastCheckEnd, 1003000u);  // taken after the dialog closed
@@ -239,30 +239,30 @@ TEST_F(DefaultHandlerTest, ACloseWithin200msOfARefusalIsDroppedUnasked) {
   UseRefusingVerification();
   Send(WM_CLOSE);
   ASSERT_EQ(verify.calls, 1);
-  TestHooks::AdvanceClock(199);
+  AdvanceVirtualClock(199);
   EXPECT_EQ(Send(WM_CLOSE), 0);
   EXPECT_EQ(verify.calls, 1);
-  TestHooks::AdvanceClock(1);
+  AdvanceVirtualClock(1);
   Send(WM_CLOSE);
   EXPECT_EQ(verify.calls, 2);
 }
 
 TEST_F(DefaultHandlerTest, The200msRuleHoldsAcrossTheTickCounterWrap) {
-  TestHooks::UseVirtualClock(0xFFFFFFFFu - 99);  // the check ends 100 ms before the wrap
+  UseVirtualClock(0xFFFFFFFFu - 99);  // the check ends 100 ms before the wrap
   UseRefusingVerification();
   Send(WM_CLOSE);
   ASSERT_EQ(hostState.lastCheckEnd, 0xFFFFFF9Cu);
-  TestHooks::AdvanceClock(199);
+  AdvanceVirtualClock(199);
   Send(WM_CLOSE);
   EXPECT_EQ(verify.calls, 1);
-  TestHooks::AdvanceClock(1);  // 100 ms after the wrap: 200 ms in all
+  AdvanceVirtualClock(1);  // 100 ms after the wrap: 200 ms in all
   Send(WM_CLOSE);
   EXPECT_EQ(verify.calls, 2);
 }
 
 TEST_F(DefaultHandlerTest, TheFirstCloseIsAskedEvenJustAfterTheCounterWrapped) {
   UseRefusingVerification();
-  TestHooks::UseVirtualClock(50);  // 51 ms after the all-bits-set tick count that means "no check yet"
+  UseVirtualClock(50);  // 51 ms after the all-bits-set tick count that means "no check yet"
   Send(WM_CLOSE);
   EXPECT_EQ(verify.calls, 1);
 }
@@ -270,7 +270,7 @@ TEST_F(DefaultHandlerTest, TheFirstCloseIsAskedEvenJustAfterTheCounterWrapped) {
 TEST_F(DefaultHandlerTest, InputDuringTheCheckNeitherClosesNorNests) {
   UseRefusingVerification();
   verify.whileOpen = [](HWND w) {
-    TestHooks::SetCursorPosition(900, 900);
+    SetInjectedCursor(POINT{900, 900});
     SendMessageA(w, WM_MOUSEMOVE, 0, 0);
     SendMessageA(w, WM_KEYDOWN, 'X', 0);
     SendMessageA(w, WM_SETCURSOR, 0, 0);

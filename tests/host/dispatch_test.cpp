@@ -6,7 +6,7 @@
 
 #include "host/host_state.h"
 #include "host/startup.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
@@ -30,7 +30,7 @@ class DispatchTest : public HostTest {
     FreshPlatform();
     sceneDouble.handOnToDefault = true;
     sceneDouble.onCreate = CloseAtOnce;
-    TestHooks::SetDialogDriver([](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDOK, 0); });
+    SetDialogDriverHook([](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDOK, 0); });
   }
 
   std::string Decimal(HWND window) { return std::to_string(reinterpret_cast<uintptr_t>(window)); }
@@ -43,11 +43,11 @@ class DispatchTest : public HostTest {
 };
 
 TEST_F(DispatchTest, RecordsTheInstanceAndThePlatform) {
-  TestHooks::SetWin95(true);
+  SetWin95Override(Win95Override::Yes);
   DispatchCommandLine(kInstance, "/x");
   EXPECT_EQ(kInstance, hostState.moduleInstance);
   EXPECT_TRUE(hostState.win95Platform);
-  TestHooks::SetWin95(false);
+  SetWin95Override(Win95Override::No);
   DispatchCommandLine(kInstance, "/x");
   EXPECT_FALSE(hostState.win95Platform);
 }
@@ -104,11 +104,11 @@ TEST_F(DispatchTest, PreviewWithoutAWindowMakesNothing) {
 }
 
 TEST_F(DispatchTest, PasswordChangeOnlyOnWindows95) {
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
-  TestHooks::SetWin95(false);
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
+  SetWin95Override(Win95Override::No);
   EXPECT_EQ(-1, DispatchCommandLine(kInstance, "/a 1234"));
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::LoadLibrary).empty());
-  TestHooks::SetWin95(true);
+  SetWin95Override(Win95Override::Yes);
   EXPECT_EQ(0, DispatchCommandLine(kInstance, "/a 1234"));
   EXPECT_EQ(1u, TestHooks::CallLogOf(LogKind::LoadLibrary).size());
 }

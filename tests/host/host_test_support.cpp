@@ -1,11 +1,12 @@
 // Shared by the host's hook-based tests: a recording stand-in for the scene, a clean platform per
-// test, and the platform's call log rendered as readable traffic lines.
+// test, and the platform's call log as rows of traffic.
 #include "tests/host/host_test_support.h"
-
 
 #include "host/default_handler.h"
 #include "host/host_state.h"
 
+using Sequence::Call;
+using Sequence::Row;
 using TestHooks::LogKind;
 
 SceneDouble sceneDouble;
@@ -18,10 +19,6 @@ LRESULT SceneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (sceneDouble.handOnToDefault) return HostDefaultHandler(window, message, wParam, lParam);
   return kSceneAnswer;
 }
-
-namespace {
-
-}  // namespace
 
 void HostTest::SetUp() {
   PlatformTest::SetUp();
@@ -48,15 +45,20 @@ std::string HostTest::HandleName(intptr_t handle) const {
   return Hex(static_cast<unsigned long long>(handle));
 }
 
-std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) const {
+std::vector<Row> HostTest::Traffic(const std::vector<LogKind>& kinds, HWND window) const {
+  const intptr_t parent = window != nullptr ? reinterpret_cast<intptr_t>(GetParent(window)) : 0;
   std::vector<TestHooks::LoggedCall> log = TestHooks::CallLog();
-  std::vector<std::string> lines;
+  std::vector<Row> rows;
   size_t nextScene = 0;
   auto flushScene = [&](size_t position) {
     while (nextScene < sceneDouble.calls.size() && sceneDouble.calls[nextScene].platformCallsBefore <= position) {
-      lines.push_back("SceneProc " + MessageName(sceneDouble.calls[nextScene].message));
+      rows.push_back(Call("SceneProc " + MessageName(sceneDouble.calls[nextScene].message)));
       ++nextScene;
     }
+  };
+  auto message = [&](unsigned kind, const intptr_t* a) {
+    const unsigned toParent = parent != 0 && a[0] == parent ? Sequence::kParent : 0u;
+    return Row(static_cast<UINT>(a[1]), kind | toParent | Sequence::kPinned, static_cast<WPARAM>(a[2]), a[3]);
   };
   for (size_t i = 0; i < log.size(); ++i) {
     flushScene(i);
@@ -67,52 +69,60 @@ std::vector<std::string> HostTest::Traffic(const std::vector<LogKind>& kinds) co
     const intptr_t* a = call.args;
     switch (call.kind) {
       case LogKind::PostMessage:
-        lines.push_back("PostMessage " + HandleName(a[0]) + " " + MessageName(static_cast<UINT>(a[1])) + " " +
-                        HandleName(a[2]) + " " + std::to_string(a[3]));
+        rows.push_back(message(Sequence::kPosted, a));
+        break;
+      case LogKind::SendMessage:
+        rows.push_back(message(Sequence::kSent, a));
         break;
       case LogKind::DefWindowProc:
-        lines.push_back("DefWindowProc " + MessageName(static_cast<UINT>(a[1])));
+        rows.push_back(message(Sequence::kDefault, a));
         break;
       case LogKind::Sleep:
-        lines.push_back("Sleep " + std::to_string(a[0]));
+        rows.push_back(Call("Sleep " + std::to_string(a[0])));
         break;
       case LogKind::SetCursor:
-        lines.push_back("SetCursor " + HandleName(a[0]));
+        rows.push_back(Call("SetCursor " + HandleName(a[0])));
         break;
       case LogKind::SetForegroundWindow:
-        lines.push_back("SetForegroundWindow " + HandleName(a[0]));
+        rows.push_back(Call("SetForegroundWindow " + HandleName(a[0])));
         break;
       case LogKind::SystemParametersInfo:
-        lines.push_back("SystemParametersInfo " + std::to_string(a[0]) + " " + std::to_string(a[1]));
+        rows.push_back(Call("SystemParametersInfo " + std::to_string(a[0]) + " " + std::to_string(a[1])));
         break;
       case LogKind::LoadLibrary:
-        lines.push_back("LoadLibrary " + call.text + (a[0] ? "" : " failed"));
+        rows.push_back(Call("LoadLibrary " + call.text + (a[0] ? "" : " failed")));
         break;
       case LogKind::FreeLibrary:
-        lines.push_back("FreeLibrary");
+        rows.push_back(Call("FreeLibrary"));
         break;
       case LogKind::RegisterClass:
-        lines.push_back("RegisterClass " + call.text);
+        rows.push_back(Call("RegisterClass " + call.text));
         break;
       case LogKind::CreateWindow:
-        lines.push_back("CreateWindow " + call.text + " parent " + HandleName(a[3]));
+        rows.push_back(Call("CreateWindow " + call.text + " parent " + HandleName(a[3])));
         break;
       case LogKind::DestroyWindow:
-        lines.push_back("DestroyWindow " + HandleName(a[0]));
+        rows.push_back(Call("DestroyWindow " + HandleName(a[0])));
         break;
       case LogKind::RegOpenKey:
-        lines.push_back("RegOpenKey " + call.text + (a[0] == ERROR_SUCCESS ? "" : " failed"));
+        rows.push_back(Call("RegOpenKey " + call.text + (a[0] == ERROR_SUCCESS ? "" : " failed")));
         break;
       case LogKind::EndDialog:
-        lines.push_back("EndDialog " + HandleName(a[0]) + " " + std::to_string(a[1]));
+        rows.push_back(Call("EndDialog " + HandleName(a[0]) + " " + std::to_string(a[1])));
         break;
       default:
-        lines.push_back("call of kind " + std::to_string(static_cast<int>(call.kind)));
+        rows.push_back(Call("call of kind " + std::to_string(static_cast<int>(call.kind))));
         break;
     }
   }
   flushScene(log.size());
-  return lines;
+  return rows;
+}
+
+std::vector<Row> Calls(const std::vector<std::string>& texts) {
+  std::vector<Row> rows;
+  for (const std::string& text : texts) rows.push_back(Call(text));
+  return rows;
 }
 
 LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

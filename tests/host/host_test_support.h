@@ -1,5 +1,5 @@
 // Shared by the host's hook-based tests: a recording stand-in for the scene, a clean platform per
-// test, and the platform's call log rendered as readable traffic lines.
+// test, and the platform's call log as rows of traffic.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "platform/win32.h"
 #include "tests/support/message_sequence.h"
 #include "tests/support/platform_test.h"
@@ -46,13 +46,18 @@ class HostTest : public PlatformTest {
 
   // Readable names for the handles that appear in traffic lines.
   void NameWindow(HWND window, const std::string& name);
-  // The platform log of the given kinds and the scene's calls, merged in the order they happened.
-  std::vector<std::string> Traffic(const std::vector<TestHooks::LogKind>& kinds) const;
+  // The platform log of the given kinds and the scene's calls ("SceneProc WM_..."), merged in the
+  // order they happened: messages as message rows that pin both parameters (flagged kParent when
+  // they went to the given window's parent), other calls as call rows naming the handles.
+  std::vector<Sequence::Row> Traffic(const std::vector<TestHooks::LogKind>& kinds, HWND window = nullptr) const;
   std::string HandleName(intptr_t handle) const;
 
  private:
   std::vector<std::pair<intptr_t, std::string>> names_;
 };
+
+// Call rows (Sequence::Call) with these texts, in order.
+std::vector<Sequence::Row> Calls(const std::vector<std::string>& texts);
 
 // A plain window procedure for windows the tests make themselves.
 LRESULT TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -12,7 +12,7 @@
 
 #include "host/host_state.h"
 #include "host/saver_window.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "scene/scene_proc.h"
 #include "tests/host/saver_driver.h"
 #include "tests/support/platform_test.h"
@@ -71,7 +71,7 @@ void MovePointer() {
   POINT now{};
   GetCursorPos(&now);
   POINT to{Below(3) != 0 ? Moved(now.x) : now.x, Below(3) != 0 ? Moved(now.y) : now.y};
-  TestHooks::SetCursorPosition(to.x, to.y);
+  SetInjectedCursor(POINT{to.x, to.y});
   // The low and high words of the position, as the system packs them.
   LPARAM packed = static_cast<LPARAM>((static_cast<DWORD>(to.y) & 0xFFFFu) << 16 | (static_cast<DWORD>(to.x) & 0xFFFFu));
   PostMessageA(run.saver, WM_MOUSEMOVE, 0, packed);
@@ -98,7 +98,7 @@ void NextEvent() {
       SendMessageA(run.saver, WM_ACTIVATEAPP, Below(2), 0);
       break;
     case 5:
-      TestHooks::AdvanceClock(static_cast<DWORD>(Below(2 * kRecheckDelayMs)));
+      AdvanceVirtualClock(static_cast<DWORD>(Below(2 * kRecheckDelayMs)));
       break;
     case 6:
       PostMessageA(run.saver, WM_TIMER, 1, 0);  // a tick outside the timer's own rhythm
@@ -117,7 +117,7 @@ void NextEvent() {
 void RunCheckLoop() {
   for (uint64_t round = Below(12); round > 0; --round) {
     NextEvent();
-    TestHooks::AdvanceClock(static_cast<DWORD>(Below(60)));
+    AdvanceVirtualClock(static_cast<DWORD>(Below(60)));
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
@@ -174,10 +174,10 @@ class PasswordStressTest : public PlatformTest {
     std::filesystem::remove(drive / "windows" / "times.dat");
     std::filesystem::copy_file(std::filesystem::path(CUBRIX_SOURCE_DIR) / "data" / "Cube.dat",
                                drive / "windows" / "Cube.dat", std::filesystem::copy_options::overwrite_existing);
-    TestHooks::SetScreenSize(32, 24);
-    TestHooks::SetWin95(true);
-    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
-    TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", Verify)});
+    SetScreenSizeOverride(32, 24);
+    SetWin95Override(Win95Override::Yes);
+    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", DwordRegistryValue(1));
+    RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", Verify)});
   }
 
   // One whole run of the saver, driven by a window of its own thread.
@@ -187,7 +187,7 @@ class PasswordStressTest : public PlatformTest {
     run.random.seed(seed);
     run.approveAtCall = approveAtCall;
     // Near the tick counter's wrap, so the 200 ms rule is crossed over it too.
-    TestHooks::UseVirtualClock(static_cast<DWORD>(0xFFFFFFFFu - Below(600000)));
+    UseVirtualClock(static_cast<DWORD>(0xFFFFFFFFu - Below(600000)));
     ResetHostState();
     ResetSceneState();
     hostState.win95Platform = true;

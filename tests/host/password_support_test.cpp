@@ -7,14 +7,13 @@
 
 #include "host/host_state.h"
 #include "host/password_support.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
 
 using TestHooks::HandleKind;
 using TestHooks::LogKind;
-using TestHooks::RegistryValue;
 
 constexpr const char* kDesktop = "Control Panel\\Desktop";
 constexpr const char* kSetting = "ScreenSaveUsePassword";
@@ -36,12 +35,12 @@ const std::vector<RegistryCase>& RegistryCases() {
   static const std::vector<RegistryCase> cases = {
       {"no key", Setting::NoKey, {}, false},
       {"no value", Setting::NoValue, {}, false},
-      {"dword 0", Setting::Value, TestHooks::DwordValue(0), false},
-      {"dword 1", Setting::Value, TestHooks::DwordValue(1), true},
-      {"dword with only a high byte", Setting::Value, TestHooks::DwordValue(0x01000000), true},
-      {"string \"1\"", Setting::Value, TestHooks::StringValue("1"), true},
-      {"string \"0\" is the non-zero number 0x30", Setting::Value, TestHooks::StringValue("0"), true},
-      {"string of 6 bytes", Setting::Value, TestHooks::StringValue("12345"), false},
+      {"dword 0", Setting::Value, DwordRegistryValue(0), false},
+      {"dword 1", Setting::Value, DwordRegistryValue(1), true},
+      {"dword with only a high byte", Setting::Value, DwordRegistryValue(0x01000000), true},
+      {"string \"1\"", Setting::Value, StringRegistryValue("1"), true},
+      {"string \"0\" is the non-zero number 0x30", Setting::Value, StringRegistryValue("0"), true},
+      {"string of 6 bytes", Setting::Value, StringRegistryValue("12345"), false},
       {"empty data", Setting::Value, TestHooks::BinaryValue({}), false},
       {"one byte 1", Setting::Value, TestHooks::BinaryValue({1}), true},
       {"two bytes, high one set", Setting::Value, TestHooks::BinaryValue({0, 1}), true},
@@ -64,11 +63,11 @@ class PasswordSupportTest : public HostTest {
     if (test.setting == Setting::Value) TestHooks::SetRegistryValue(kDesktop, kSetting, test.value);
   }
 
-  std::vector<std::string> SystemTold() { return Traffic({LogKind::SystemParametersInfo}); }
+  std::vector<Sequence::Row> SystemTold() { return Traffic({LogKind::SystemParametersInfo}); }
 };
 
 TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   for (const RegistryCase& test : RegistryCases()) {
     SCOPED_TRACE(test.name);
     Store(test);
@@ -76,48 +75,48 @@ TEST_F(PasswordSupportTest, RegistrySettingDecidesWhetherVerificationIsLoaded) {
     LoadPasswordSupport();
     EXPECT_EQ(test.protectionOn, hostState.verifyEntry != nullptr);
     EXPECT_EQ(test.protectionOn, hostState.passwordLibrary != nullptr);
-    EXPECT_EQ(test.protectionOn, TestHooks::ScreenSaverRunning());
-    EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 1"} : std::vector<std::string>{},
-              SystemTold());
+    EXPECT_EQ(test.protectionOn, SaverRunningFlag());
+    const std::vector<std::string> toldOn = {"SystemParametersInfo 97 1"};
+    Sequence::ExpectSequence(Calls(test.protectionOn ? toldOn : std::vector<std::string>{}), SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));  // every opened key is closed again
 
     TestHooks::ClearCallLog();
     UnloadPasswordSupport();
     EXPECT_EQ(nullptr, hostState.verifyEntry);
     EXPECT_EQ(nullptr, hostState.passwordLibrary);
-    EXPECT_FALSE(TestHooks::ScreenSaverRunning());
-    EXPECT_EQ(test.protectionOn ? std::vector<std::string>{"SystemParametersInfo 97 0"} : std::vector<std::string>{},
-              SystemTold());
+    EXPECT_FALSE(SaverRunningFlag());
+    const std::vector<std::string> toldOff = {"SystemParametersInfo 97 0"};
+    Sequence::ExpectSequence(Calls(test.protectionOn ? toldOff : std::vector<std::string>{}), SystemTold());
     EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
   }
 }
 
 TEST_F(PasswordSupportTest, MissingLibraryLeavesProtectionOffAndTellsNothing) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary PASSWORD.CPL failed"}), Traffic({LogKind::LoadLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary PASSWORD.CPL failed"}), Traffic({LogKind::LoadLibrary}));
   EXPECT_TRUE(SystemTold().empty());
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));
 }
 
 TEST_F(PasswordSupportTest, MissingEntryFreesTheLibraryAtOnceAndTellsNothing) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("SomethingElse", VerifyStandIn)});
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("SomethingElse", VerifyStandIn)});
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(nullptr, hostState.verifyEntry);
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary PASSWORD.CPL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary PASSWORD.CPL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
   EXPECT_TRUE(SystemTold().empty());
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Key));
 }
 
 TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   TestHooks::FailCall(TestHooks::Call::RegOpenKey);
   LoadPasswordSupport();
   EXPECT_EQ(nullptr, hostState.verifyEntry);
@@ -127,8 +126,8 @@ TEST_F(PasswordSupportTest, RegistryThatCannotBeOpenedLeavesProtectionOff) {
 
 TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
   hostState.win95Platform = false;
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   SetSaverRunning(true);
   UnloadPasswordSupport();
@@ -137,13 +136,12 @@ TEST_F(PasswordSupportTest, WindowsNtReadsAndLoadsNothing) {
 }
 
 TEST_F(PasswordSupportTest, LoadingAgainUnloadsFirst) {
-  TestHooks::SetRegistryValue(kDesktop, kSetting, TestHooks::DwordValue(1));
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", VerifyStandIn)});
+  TestHooks::SetRegistryValue(kDesktop, kSetting, DwordRegistryValue(1));
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", VerifyStandIn)});
   LoadPasswordSupport();
   LoadPasswordSupport();
-  EXPECT_EQ(std::vector<std::string>(
-                {"SystemParametersInfo 97 1", "SystemParametersInfo 97 0", "SystemParametersInfo 97 1"}),
-            SystemTold());
+  Sequence::ExpectSequence(
+      Calls({"SystemParametersInfo 97 1", "SystemParametersInfo 97 0", "SystemParametersInfo 97 1"}), SystemTold());
   EXPECT_EQ(1, TestHooks::LiveHandles(HandleKind::Module));
   UnloadPasswordSupport();
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
@@ -181,7 +179,7 @@ std::string DecimalHandle(HWND window) { return std::to_string(reinterpret_cast<
 
 TEST_F(ChangePasswordTest, OwnerIsTheNamedWindowWhenItExists) {
   HWND settings = MakeTestWindow("Screen Saver settings");
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   EXPECT_EQ(0, RunChangePassword(DecimalHandle(settings).c_str()));
   ASSERT_EQ(1u, changeCalls.size());
   EXPECT_EQ("SCRSAVE", changeCalls[0].provider);
@@ -192,7 +190,7 @@ TEST_F(ChangePasswordTest, OwnerIsTheNamedWindowWhenItExists) {
 }
 
 TEST_F(ChangePasswordTest, OwnerFallsBackToTheForegroundWindow) {
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   for (const char* text : {"", "0", "abc", "4294967295", ":1234"}) {
     SCOPED_TRACE(text);
     changeCalls.clear();
@@ -203,23 +201,23 @@ TEST_F(ChangePasswordTest, OwnerFallsBackToTheForegroundWindow) {
 }
 
 TEST_F(ChangePasswordTest, NeverLooksAtTheProtectionSetting) {
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("PwdChangePasswordA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("PwdChangePasswordA", ChangeStandIn)});
   RunChangePassword("");
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary, LogKind::RegOpenKey}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary, LogKind::RegOpenKey}));
 }
 
 TEST_F(ChangePasswordTest, MissingLibraryOrEntryChangesNothingAndStillGivesZero) {
   EXPECT_EQ(0, RunChangePassword(""));
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL failed"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL failed"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
 
-  TestHooks::RegisterModule("MPR.DLL", {TestHooks::Entry("WNetGetUserA", ChangeStandIn)});
+  RegisterInProcessModule("MPR.DLL", {Entry("WNetGetUserA", ChangeStandIn)});
   TestHooks::ClearCallLog();
   EXPECT_EQ(0, RunChangePassword(""));
   EXPECT_TRUE(changeCalls.empty());
-  EXPECT_EQ(std::vector<std::string>({"LoadLibrary MPR.DLL", "FreeLibrary"}),
-            Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
+  Sequence::ExpectSequence(Calls({"LoadLibrary MPR.DLL", "FreeLibrary"}),
+                           Traffic({LogKind::LoadLibrary, LogKind::FreeLibrary}));
   EXPECT_EQ(0, TestHooks::LiveHandles(HandleKind::Module));
 }
 

@@ -8,94 +8,109 @@
 
 #include "host/host_state.h"
 #include "host/saver_window.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
 
+using Sequence::Call;
+using Sequence::Row;
 using TestHooks::LogKind;
 
 constexpr LPARAM kHelpPoint = 0x00280014;  // where a help request was made: x 20, y 40
 
+// One message handed to the saver window's procedure, its answer, and the traffic it causes.
 struct ProcRow {
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
   LRESULT result;
-  std::vector<std::string> traffic;
+  std::vector<Row> traffic;
 };
+
+Row Default(UINT message) { return Row(message, Sequence::kDefault); }
+Row Scene(UINT message) { return Call("SceneProc " + MessageName(message)); }
+// Posted to the saver window's parent, with the parent as wParam.
+Row ToParent(UINT message, HWND parent, LPARAM lParam) {
+  return Row(message, Sequence::kPosted | Sequence::kParent | Sequence::kPinned, reinterpret_cast<WPARAM>(parent),
+             lParam);
+}
 
 const std::vector<LogKind> kProcKinds = {LogKind::DefWindowProc, LogKind::PostMessage, LogKind::Sleep,
                                          LogKind::SetCursor};
 
 // Full screen, while the saver runs: input and timers reach the scene, task switches are swallowed.
-const ProcRow kFullScreenRunning[] = {
+const std::vector<ProcRow> kFullScreenRunning = {
     {WM_SETTEXT, 0, 0, 0, {}},
-    {WM_PAINT, 0, 0, kSceneAnswer, {"SetCursor null", "SceneProc WM_PAINT"}},
-    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_HELP"}},
-    {WM_CONTEXTMENU, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_CONTEXTMENU"}},
-    {WM_KEYDOWN, 'A', 0, kSceneAnswer, {"SceneProc WM_KEYDOWN"}},
-    {WM_SYSKEYDOWN, 0x12, 0, kSceneAnswer, {"SceneProc WM_SYSKEYDOWN"}},
-    {WM_MOUSEMOVE, 0, 0x00050005, kSceneAnswer, {"SceneProc WM_MOUSEMOVE"}},
-    {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {"SceneProc WM_LBUTTONDOWN"}},
-    {WM_RBUTTONDOWN, 2, 0, kSceneAnswer, {"SceneProc WM_RBUTTONDOWN"}},
-    {WM_MBUTTONDOWN, 0x10, 0, kSceneAnswer, {"SceneProc WM_MBUTTONDOWN"}},
+    {WM_PAINT, 0, 0, kSceneAnswer, {Call("SetCursor null"), Scene(WM_PAINT)}},
+    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {Scene(WM_HELP)}},
+    {WM_CONTEXTMENU, 0, kHelpPoint, kSceneAnswer, {Scene(WM_CONTEXTMENU)}},
+    {WM_KEYDOWN, 'A', 0, kSceneAnswer, {Scene(WM_KEYDOWN)}},
+    {WM_SYSKEYDOWN, 0x12, 0, kSceneAnswer, {Scene(WM_SYSKEYDOWN)}},
+    {WM_MOUSEMOVE, 0, 0x00050005, kSceneAnswer, {Scene(WM_MOUSEMOVE)}},
+    {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {Scene(WM_LBUTTONDOWN)}},
+    {WM_RBUTTONDOWN, 2, 0, kSceneAnswer, {Scene(WM_RBUTTONDOWN)}},
+    {WM_MBUTTONDOWN, 0x10, 0, kSceneAnswer, {Scene(WM_MBUTTONDOWN)}},
     {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, 0, {}},
     {WM_SYSCOMMAND, SC_PREVWINDOW, 0, 0, {}},
     {WM_SYSCOMMAND, SC_SCREENSAVE, 0, 0, {}},
-    {WM_SYSCOMMAND, SC_NEXTWINDOW | 2, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_SYSCOMMAND, SC_SCREENSAVE | 0xF, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_SYSCOMMAND, 0xF060, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},  // SC_CLOSE
-    {WM_TIMER, 1, 0, kSceneAnswer, {"Sleep 0", "SceneProc WM_TIMER"}},
-    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
-    {WM_ERASEBKGND, 0, 0, kSceneAnswer, {"SceneProc WM_ERASEBKGND"}},
-    {WM_SETCURSOR, 0, 0, kSceneAnswer, {"SceneProc WM_SETCURSOR"}},
-    {WM_APP, 0, 0, kSceneAnswer, {"SceneProc WM_APP"}},
+    {WM_SYSCOMMAND, SC_NEXTWINDOW | 2, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+    {WM_SYSCOMMAND, SC_SCREENSAVE | 0xF, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+    {WM_SYSCOMMAND, 0xF060, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},  // SC_CLOSE
+    {WM_TIMER, 1, 0, kSceneAnswer, {Call("Sleep 0"), Scene(WM_TIMER)}},
+    {WM_CLOSE, 0, 0, kSceneAnswer, {Scene(WM_CLOSE)}},
+    {WM_ERASEBKGND, 0, 0, kSceneAnswer, {Scene(WM_ERASEBKGND)}},
+    {WM_SETCURSOR, 0, 0, kSceneAnswer, {Scene(WM_SETCURSOR)}},
+    {WM_APP, 0, 0, kSceneAnswer, {Scene(WM_APP)}},
 };
 
 // Full screen, once closing is approved: no frame, and input and paint go to the system only.
-const ProcRow kFullScreenClosing[] = {
+const std::vector<ProcRow> kFullScreenClosing = {
     {WM_SETTEXT, 0, 0, 0, {}},
-    {WM_PAINT, 0, 0, 0, {"DefWindowProc WM_PAINT"}},
-    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {"SceneProc WM_HELP"}},
-    {WM_KEYDOWN, 'A', 0, 0, {"DefWindowProc WM_KEYDOWN"}},
-    {WM_SYSKEYDOWN, 0x12, 0, 0, {"DefWindowProc WM_SYSKEYDOWN"}},
-    {WM_MOUSEMOVE, 0, 0, 0, {"DefWindowProc WM_MOUSEMOVE"}},
-    {WM_LBUTTONDOWN, 1, 0, 0, {"DefWindowProc WM_LBUTTONDOWN"}},
-    {WM_RBUTTONDOWN, 2, 0, 0, {"DefWindowProc WM_RBUTTONDOWN"}},
-    {WM_MBUTTONDOWN, 0x10, 0, 0, {"DefWindowProc WM_MBUTTONDOWN"}},
+    {WM_PAINT, 0, 0, 0, {Default(WM_PAINT)}},
+    {WM_HELP, 0, kHelpPoint, kSceneAnswer, {Scene(WM_HELP)}},
+    {WM_KEYDOWN, 'A', 0, 0, {Default(WM_KEYDOWN)}},
+    {WM_SYSKEYDOWN, 0x12, 0, 0, {Default(WM_SYSKEYDOWN)}},
+    {WM_MOUSEMOVE, 0, 0, 0, {Default(WM_MOUSEMOVE)}},
+    {WM_LBUTTONDOWN, 1, 0, 0, {Default(WM_LBUTTONDOWN)}},
+    {WM_RBUTTONDOWN, 2, 0, 0, {Default(WM_RBUTTONDOWN)}},
+    {WM_MBUTTONDOWN, 0x10, 0, 0, {Default(WM_MBUTTONDOWN)}},
     {WM_SYSCOMMAND, SC_PREVWINDOW, 0, 0, {}},
     {WM_TIMER, 1, 0, 0, {}},
-    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
+    {WM_CLOSE, 0, 0, kSceneAnswer, {Scene(WM_CLOSE)}},
 };
 
 // Preview, while the saver runs: help goes to the settings page that holds the preview, and
 // nothing is swallowed or hidden.
-const ProcRow kPreviewRunning[] = {
-    {WM_SETTEXT, 0, 0, 0, {}},
-    {WM_PAINT, 0, 0, kSceneAnswer, {"SceneProc WM_PAINT"}},
-    {WM_HELP, 0, kHelpPoint, 1, {"PostMessage parent WM_HELP parent 2621460"}},
-    {WM_CONTEXTMENU, 0, kHelpPoint, 1, {"PostMessage parent WM_CONTEXTMENU parent 2621460"}},
-    {WM_KEYDOWN, 'A', 0, kSceneAnswer, {"SceneProc WM_KEYDOWN"}},
-    {WM_MOUSEMOVE, 0, 0, kSceneAnswer, {"SceneProc WM_MOUSEMOVE"}},
-    {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {"SceneProc WM_LBUTTONDOWN"}},
-    {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_SYSCOMMAND, SC_PREVWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_SYSCOMMAND, SC_SCREENSAVE, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_TIMER, 1, 0, kSceneAnswer, {"Sleep 0", "SceneProc WM_TIMER"}},
-    {WM_CLOSE, 0, 0, kSceneAnswer, {"SceneProc WM_CLOSE"}},
-};
+std::vector<ProcRow> PreviewRunning(HWND parent) {
+  return {
+      {WM_SETTEXT, 0, 0, 0, {}},
+      {WM_PAINT, 0, 0, kSceneAnswer, {Scene(WM_PAINT)}},
+      {WM_HELP, 0, kHelpPoint, 1, {ToParent(WM_HELP, parent, kHelpPoint)}},
+      {WM_CONTEXTMENU, 0, kHelpPoint, 1, {ToParent(WM_CONTEXTMENU, parent, kHelpPoint)}},
+      {WM_KEYDOWN, 'A', 0, kSceneAnswer, {Scene(WM_KEYDOWN)}},
+      {WM_MOUSEMOVE, 0, 0, kSceneAnswer, {Scene(WM_MOUSEMOVE)}},
+      {WM_LBUTTONDOWN, 1, 0, kSceneAnswer, {Scene(WM_LBUTTONDOWN)}},
+      {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+      {WM_SYSCOMMAND, SC_PREVWINDOW, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+      {WM_SYSCOMMAND, SC_SCREENSAVE, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+      {WM_TIMER, 1, 0, kSceneAnswer, {Call("Sleep 0"), Scene(WM_TIMER)}},
+      {WM_CLOSE, 0, 0, kSceneAnswer, {Scene(WM_CLOSE)}},
+  };
+}
 
 // Preview, once closing is approved (the flag is process-wide): the same stops as full screen.
-const ProcRow kPreviewClosing[] = {
-    {WM_SETTEXT, 0, 0, 0, {}},
-    {WM_PAINT, 0, 0, 0, {"DefWindowProc WM_PAINT"}},
-    {WM_HELP, 0, kHelpPoint, 1, {"PostMessage parent WM_HELP parent 2621460"}},
-    {WM_KEYDOWN, 'A', 0, 0, {"DefWindowProc WM_KEYDOWN"}},
-    {WM_MOUSEMOVE, 0, 0, 0, {"DefWindowProc WM_MOUSEMOVE"}},
-    {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {"SceneProc WM_SYSCOMMAND"}},
-    {WM_TIMER, 1, 0, 0, {}},
-};
+std::vector<ProcRow> PreviewClosing(HWND parent) {
+  return {
+      {WM_SETTEXT, 0, 0, 0, {}},
+      {WM_PAINT, 0, 0, 0, {Default(WM_PAINT)}},
+      {WM_HELP, 0, kHelpPoint, 1, {ToParent(WM_HELP, parent, kHelpPoint)}},
+      {WM_KEYDOWN, 'A', 0, 0, {Default(WM_KEYDOWN)}},
+      {WM_MOUSEMOVE, 0, 0, 0, {Default(WM_MOUSEMOVE)}},
+      {WM_SYSCOMMAND, SC_NEXTWINDOW, 0, kSceneAnswer, {Scene(WM_SYSCOMMAND)}},
+      {WM_TIMER, 1, 0, 0, {}},
+  };
+}
 
 class SaverWindowProcTest : public HostTest {
  protected:
@@ -113,8 +128,8 @@ class SaverWindowProcTest : public HostTest {
     return window;
   }
 
-  void RunRows(HWND window, const ProcRow* rows, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
+  void RunRows(HWND window, const std::vector<ProcRow>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
       const ProcRow& row = rows[i];
       SCOPED_TRACE("row " + std::to_string(i) + ": " + MessageName(row.message) + " wParam " +
                    std::to_string(row.wParam));
@@ -122,7 +137,7 @@ class SaverWindowProcTest : public HostTest {
       sceneDouble.calls.clear();
       LRESULT result = SaverWindowProc(window, row.message, row.wParam, row.lParam);
       EXPECT_EQ(row.result, result);
-      EXPECT_EQ(row.traffic, Traffic(kProcKinds));
+      Sequence::ExpectSequence(row.traffic, Traffic(kProcKinds, window));
       for (const SceneCall& call : sceneDouble.calls) {
         EXPECT_EQ(window, call.window);
         EXPECT_EQ(row.wParam, call.wParam);  // handed on unchanged
@@ -134,20 +149,20 @@ class SaverWindowProcTest : public HostTest {
 
 TEST_F(SaverWindowProcTest, FullScreenWhileRunning) {
   HWND window = MakeSaverWindow(nullptr);
-  RunRows(window, kFullScreenRunning, std::size(kFullScreenRunning));
+  RunRows(window, kFullScreenRunning);
 }
 
 TEST_F(SaverWindowProcTest, FullScreenOnceClosingIsApproved) {
   HWND window = MakeSaverWindow(nullptr);
   hostState.closeApproved = true;
-  RunRows(window, kFullScreenClosing, std::size(kFullScreenClosing));
+  RunRows(window, kFullScreenClosing);
 }
 
 TEST_F(SaverWindowProcTest, PreviewWhileRunning) {
   HWND parent = MakeTestWindow("Display Properties");
   NameWindow(parent, "parent");
   HWND window = MakeSaverWindow(parent);
-  RunRows(window, kPreviewRunning, std::size(kPreviewRunning));
+  RunRows(window, PreviewRunning(parent));
 }
 
 TEST_F(SaverWindowProcTest, PreviewOnceClosingIsApproved) {
@@ -155,32 +170,31 @@ TEST_F(SaverWindowProcTest, PreviewOnceClosingIsApproved) {
   NameWindow(parent, "parent");
   HWND window = MakeSaverWindow(parent);
   hostState.closeApproved = true;
-  RunRows(window, kPreviewClosing, std::size(kPreviewClosing));
+  RunRows(window, PreviewClosing(parent));
 }
 
 TEST_F(SaverWindowProcTest, CreationAnchorsThePointerAndHidesItOnlyFullScreen) {
-  TestHooks::SetCursorPosition(300, 200);
+  SetInjectedCursor(POINT{300, 200});
   MakeSaverWindow(nullptr);
   EXPECT_EQ(300, hostState.cursorAnchor.x);
   EXPECT_EQ(200, hostState.cursorAnchor.y);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   ASSERT_FALSE(sceneDouble.calls.empty());
   EXPECT_EQ(static_cast<UINT>(WM_CREATE), sceneDouble.calls.front().message);
   // The anchor is taken before the scene starts its work.
-  std::vector<std::string> traffic = Traffic({LogKind::SetCursor});
+  std::vector<Row> traffic = Traffic({LogKind::SetCursor});
   ASSERT_GE(traffic.size(), 2u);
-  EXPECT_EQ(std::vector<std::string>({"SetCursor null", "SceneProc WM_CREATE"}),
-            std::vector<std::string>(traffic.begin(), traffic.begin() + 2));
+  Sequence::ExpectSequence({Call("SetCursor null"), Scene(WM_CREATE)}, {traffic[0], traffic[1]});
 }
 
 TEST_F(SaverWindowProcTest, PreviewCreationLeavesThePointerVisible) {
   HWND parent = MakeTestWindow("Display Properties");
-  TestHooks::SetCursorPosition(17, 23);
+  SetInjectedCursor(POINT{17, 23});
   TestHooks::ClearCallLog();
   MakeSaverWindow(parent);
   EXPECT_EQ(17, hostState.cursorAnchor.x);
   EXPECT_EQ(23, hostState.cursorAnchor.y);
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetCursor).empty());
 }
 
@@ -201,7 +215,7 @@ HANDLE WINAPI FakeImmAssociateContext(HWND window, HANDLE context) {
 TEST_F(SaverWindowProcTest, InputMethodIsDetachedOnCreationAndRestoredOnDestruction) {
   imeCalls.clear();
   imeAnswer = kAttachedContext;
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HMODULE imm = LoadLibraryA("IMM32.DLL");  // loaded by someone else before the saver starts
   ASSERT_NE(nullptr, imm);
   HWND window = MakeSaverWindow(nullptr);
@@ -221,7 +235,7 @@ TEST_F(SaverWindowProcTest, InputMethodIsDetachedOnCreationAndRestoredOnDestruct
 TEST_F(SaverWindowProcTest, NoContextToRestoreMeansNoSecondCall) {
   imeCalls.clear();
   imeAnswer = nullptr;
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HMODULE imm = LoadLibraryA("IMM32.DLL");
   HWND window = MakeSaverWindow(nullptr);
   DestroyWindow(window);
@@ -231,7 +245,7 @@ TEST_F(SaverWindowProcTest, NoContextToRestoreMeansNoSecondCall) {
 
 TEST_F(SaverWindowProcTest, InputMethodLibraryIsNeverLoadedForTheSaver) {
   imeCalls.clear();
-  TestHooks::RegisterModule("IMM32.DLL", {TestHooks::Entry("ImmAssociateContext", FakeImmAssociateContext)});
+  RegisterInProcessModule("IMM32.DLL", {Entry("ImmAssociateContext", FakeImmAssociateContext)});
   HWND window = MakeSaverWindow(nullptr);
   DestroyWindow(window);
   EXPECT_TRUE(imeCalls.empty());
@@ -287,28 +301,28 @@ class RunSaverTest : public HostTest {
   // The Windows 95 platform with protection on and a system component that verifies.
   void TurnProtectionOn() {
     hostState.win95Platform = true;
-    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", TestHooks::DwordValue(1));
-    TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", AlwaysAllow)});
+    TestHooks::SetRegistryValue("Control Panel\\Desktop", "ScreenSaveUsePassword", DwordRegistryValue(1));
+    RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", AlwaysAllow)});
   }
 
   // The traffic with the created saver window named, once it is known.
-  std::vector<std::string> RunTraffic() {
+  std::vector<Row> RunTraffic() {
     std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
     for (const TestHooks::LoggedCall& call : created) {
       if (call.text == kSaverClassName) NameWindow(reinterpret_cast<HWND>(call.args[0]), "saver");
     }
-    std::vector<std::string> lines;
-    for (const std::string& line : Traffic(kRunKinds)) {
-      if (line.rfind("SceneProc", 0) != 0) lines.push_back(line);
+    std::vector<Row> rows;
+    for (const Row& row : Traffic(kRunKinds)) {
+      if (row.text.rfind("SceneProc", 0) != 0) rows.push_back(row);
     }
-    return lines;
+    return rows;
   }
 };
 
 TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterTheLoop) {
   TurnProtectionOn();
   EXPECT_EQ(0, RunSaver(nullptr));
-  std::vector<std::string> expected = {
+  std::vector<Row> expected = Calls({
       "RegOpenKey Control Panel\\Desktop",
       "LoadLibrary PASSWORD.CPL",
       "SystemParametersInfo 97 1",
@@ -318,9 +332,9 @@ TEST_F(RunSaverTest, FullScreenWithProtectionLoadsBeforeTheClassAndUnloadsAfterT
       "DestroyWindow saver",
       "FreeLibrary",
       "SystemParametersInfo 97 0",
-  };
-  EXPECT_EQ(expected, RunTraffic());
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  });
+  Sequence::ExpectSequence(expected, RunTraffic());
+  EXPECT_FALSE(SaverRunningFlag());
   EXPECT_EQ(nullptr, hostState.passwordLibrary);
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Window));
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Module));
@@ -339,7 +353,7 @@ TEST_F(RunSaverTest, TheClassRedrawsOnResizeHasItsOwnContextABlackBackgroundAndN
 }
 
 TEST_F(RunSaverTest, FullScreenWindowCoversTheScreenOnTop) {
-  TestHooks::SetScreenSize(800, 600);
+  SetScreenSizeOverride(800, 600);
   sceneDouble.onCreate = ReportSizeAndClose;
   EXPECT_EQ(0, RunSaver(nullptr));
   EXPECT_EQ(std::make_pair(800, 600), ReportedSize());
@@ -356,12 +370,12 @@ TEST_F(RunSaverTest, PreviewNeverTouchesThePasswordSupport) {
   NameWindow(parent, "parent");
   TestHooks::ClearCallLog();
   EXPECT_EQ(0, RunSaver(parent));
-  std::vector<std::string> expected = {
+  std::vector<Row> expected = Calls({
       "RegisterClass WindowsScreenSaverClass",
       "CreateWindow WindowsScreenSaverClass parent parent",
       "DestroyWindow saver",
-  };
-  EXPECT_EQ(expected, RunTraffic());
+  });
+  Sequence::ExpectSequence(expected, RunTraffic());
   EXPECT_TRUE(hostState.previewMode);
   std::vector<TestHooks::LoggedCall> created = TestHooks::CallLogOf(LogKind::CreateWindow);
   ASSERT_EQ(1u, created.size());
@@ -388,10 +402,10 @@ BOOL WINAPI RefuseFirst(HWND window) {
 TEST_F(RunSaverTest, CloseRequestsPassTheSystemsVerificationThroughTheSaverWindow) {
   TurnProtectionOn();
   verifyCalls = 0;
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", RefuseFirst)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", RefuseFirst)});
   sceneDouble.onCreate = [](HWND window) { PostMessageA(window, WM_KEYDOWN, 'A', 0); };
   sceneDouble.onUser = [](HWND window, WPARAM) {
-    TestHooks::AdvanceClock(200);  // a close request this long after a refusal is asked again
+    AdvanceVirtualClock(200);  // a close request this long after a refusal is asked again
     PostMessageA(window, WM_LBUTTONDOWN, 1, 0);
   };
   EXPECT_EQ(0, RunSaver(nullptr));
@@ -400,7 +414,7 @@ TEST_F(RunSaverTest, CloseRequestsPassTheSystemsVerificationThroughTheSaverWindo
   int verifyRequests = 0;
   for (const SceneCall& call : sceneDouble.calls) verifyRequests += call.message == WM_APP ? 1 : 0;
   EXPECT_EQ(2, verifyRequests);  // each check went through the saver window's own procedure
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
 }
 
 TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) {
@@ -414,9 +428,9 @@ TEST_F(RunSaverTest, SecondFullScreenStartBringsTheFirstForwardAndLoadsNothing) 
   NameWindow(first, "first saver");
   TestHooks::ClearCallLog();
   EXPECT_EQ(0, RunSaver(nullptr));
-  EXPECT_EQ(std::vector<std::string>({"SetForegroundWindow first saver"}), RunTraffic());
+  Sequence::ExpectSequence({Call("SetForegroundWindow first saver")}, RunTraffic());
   EXPECT_TRUE(sceneDouble.calls.empty());
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
 }
 
 TEST_F(RunSaverTest, AWindowOfTheClassWithAnotherTitleIsNoRunningSaver) {
@@ -434,15 +448,15 @@ TEST_F(RunSaverTest, FailedRegistrationStillUnloadsThePasswordSupport) {
   TurnProtectionOn();
   TestHooks::FailCall(TestHooks::Call::RegisterClass);
   EXPECT_EQ(-1, RunSaver(nullptr));
-  std::vector<std::string> expected = {
+  std::vector<Row> expected = Calls({
       "RegOpenKey Control Panel\\Desktop",
       "LoadLibrary PASSWORD.CPL",
       "SystemParametersInfo 97 1",
       "RegisterClass WindowsScreenSaverClass",
       "FreeLibrary",
       "SystemParametersInfo 97 0",
-  };
-  EXPECT_EQ(expected, RunTraffic());
+  });
+  Sequence::ExpectSequence(expected, RunTraffic());
   EXPECT_EQ(nullptr, hostState.saverWindow);
 }
 
@@ -450,10 +464,9 @@ TEST_F(RunSaverTest, FailedCreationStillUnloadsThePasswordSupport) {
   TurnProtectionOn();
   TestHooks::FailCall(TestHooks::Call::CreateWindow);
   EXPECT_EQ(-1, RunSaver(nullptr));
-  std::vector<std::string> lines = RunTraffic();
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ("FreeLibrary", lines[lines.size() - 2]);
-  EXPECT_EQ("SystemParametersInfo 97 0", lines.back());
+  std::vector<Row> rows = RunTraffic();
+  ASSERT_GE(rows.size(), 2u);
+  Sequence::ExpectSequence(Calls({"FreeLibrary", "SystemParametersInfo 97 0"}), {rows[rows.size() - 2], rows.back()});
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetForegroundWindow).empty());
   EXPECT_EQ(0, TestHooks::LiveHandles(TestHooks::HandleKind::Module));
 }

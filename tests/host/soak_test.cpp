@@ -14,7 +14,7 @@
 
 #include "host/host_state.h"
 #include "host/saver_window.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "scene/scene_proc.h"
 #include "tests/host/saver_driver.h"
 
@@ -110,12 +110,12 @@ TEST(Soak, ADayOfFramesKeepsHandlesAndHeapFlatAndTimesDatExact) {
   std::string pattern = ::testing::TempDir() + "cubrix-soak-XXXXXX";
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const std::filesystem::path drive = pattern;
-  TestHooks::SetDriveFolder(drive.string());
+  SetDriveOverride(drive.string());
   std::filesystem::copy_file(std::filesystem::path(CUBRIX_SOURCE_DIR) / "data" / "Cube.dat",
                              drive / "windows" / "Cube.dat");
-  TestHooks::UseVirtualClock(kStartTick);
-  TestHooks::SetWin95(false);
-  TestHooks::SetScreenSize(64, 48);
+  UseVirtualClock(kStartTick);
+  SetWin95Override(Win95Override::No);
+  SetScreenSizeOverride(64, 48);
   ResetHostState();
   ResetSceneState();
 

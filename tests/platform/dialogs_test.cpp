@@ -58,7 +58,7 @@ class DialogsTest : public PlatformTest {
 };
 
 TEST_F(DialogsTest, MessageBoxAsksTheResponderAndLogsCaptionAndText) {
-  std::vector<TestHooks::MessageBoxCall> calls;
+  std::vector<MessageBoxCall> calls;
   RecordMessageBoxes(&calls, IDCANCEL);
   EXPECT_EQ(MessageBoxA(nullptr, "Could not open file", "LoadObject", MB_OK | MB_ICONWARNING), IDCANCEL);
   ASSERT_EQ(calls.size(), 1u);
@@ -76,7 +76,7 @@ TEST_F(DialogsTest, MessageBoxWithoutResponderOrDisplayAnswersOk) {
 
 TEST_F(DialogsTest, DriverEndsTheDialogThroughAPostedCommand) {
   HWND shown = nullptr;
-  TestHooks::SetDialogDriver([&shown](HWND dialog) {
+  SetDialogDriverHook([&shown](HWND dialog) {
     shown = dialog;
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   });
@@ -91,7 +91,7 @@ TEST_F(DialogsTest, DriverEndsTheDialogThroughAPostedCommand) {
 }
 
 TEST_F(DialogsTest, ControlsOfTheTemplateAreItsItems) {
-  TestHooks::SetDialogDriver([](HWND dialog) {
+  SetDialogDriverHook([](HWND dialog) {
     EXPECT_NE(GetDlgItem(dialog, IDOK), nullptr);
     EXPECT_NE(GetDlgItem(dialog, kHelpButton), nullptr);
     EXPECT_EQ(GetDlgItem(dialog, 112), nullptr);
@@ -110,9 +110,9 @@ TEST_F(DialogsTest, ControlsOfTheTemplateAreItsItems) {
 }
 
 TEST_F(DialogsTest, HelpShowsABoxAndTheDialogStaysOpen) {
-  std::vector<TestHooks::MessageBoxCall> boxes;
+  std::vector<MessageBoxCall> boxes;
   RecordMessageBoxes(&boxes);
-  TestHooks::SetDialogDriver([](HWND dialog) {
+  SetDialogDriverHook([](HWND dialog) {
     PostMessageA(dialog, WM_HELP, 0, 0);
     PostMessageA(dialog, WM_COMMAND, kHelpButton, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
@@ -136,7 +136,7 @@ TEST_F(DialogsTest, OtherWindowsKeepTheirTimersWhileTheDialogRuns) {
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(0, "Ticking", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::SetDialogDriver([](HWND dialog) { SetTimer(dialog, 5, 120, nullptr); });
+  SetDialogDriverHook([](HWND dialog) { SetTimer(dialog, 5, 120, nullptr); });
   seen.clear();
   // The dialog's own timer at 120 ms ends it through the procedure below.
   auto endOnTimer = [](HWND dialog, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
@@ -150,7 +150,7 @@ TEST_F(DialogsTest, OtherWindowsKeepTheirTimersWhileTheDialogRuns) {
 }
 
 TEST_F(DialogsTest, QuitDuringTheDialogEndsItAndIsPostedAgain) {
-  TestHooks::SetDialogDriver([](HWND) { PostQuitMessage(4); });
+  SetDialogDriverHook([](HWND) { PostQuitMessage(4); });
   EXPECT_EQ(Show(), -1);
   MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
@@ -160,7 +160,7 @@ TEST_F(DialogsTest, QuitDuringTheDialogEndsItAndIsPostedAgain) {
 
 TEST_F(DialogsTest, DialogsThatCannotBeShownGiveMinusOne) {
   EXPECT_EQ(Show(), -1);  // headless without a driver
-  TestHooks::SetDialogDriver([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
+  SetDialogDriverHook([](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
   EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, TestDialogProc, 0), -1);
   EXPECT_EQ(DialogBoxParamA(nullptr, "NAMED", nullptr, TestDialogProc, 0), -1);
   TestHooks::FailCall(TestHooks::Call::DialogBox);
@@ -171,7 +171,7 @@ TEST_F(DialogsTest, DialogsThatCannotBeShownGiveMinusOne) {
 
 TEST_F(DialogsTest, TerminationSignalEndsAnOpenDialogInsteadOfWaitingForever) {
   InstallTerminationHandler();
-  TestHooks::SetDialogDriver([](HWND) { raise(SIGTERM); });
+  SetDialogDriverHook([](HWND) { raise(SIGTERM); });
   EXPECT_EQ(Show(), -1);
   signal(SIGTERM, SIG_DFL);
   signal(SIGINT, SIG_DFL);

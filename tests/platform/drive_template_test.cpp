@@ -122,7 +122,7 @@ TEST_F(DriveTemplateTest, AFailedSeedIsSaidAndTriedAgainUntilItSucceeds) {
   auto run = [&] {
     ResetPlatform();
     ::testing::internal::CaptureStderr();
-    TestHooks::SetDriveFolder(drive);
+    SetDriveOverride(drive);
     return ::testing::internal::GetCapturedStderr();
   };
   std::string said = run();
@@ -145,7 +145,7 @@ TEST_F(DriveTemplateTest, OnlyANewlyMadeDriveIsSeeded) {
   setenv("CUBRIX_DRIVE_TEMPLATE", template_.c_str(), 1);
   EXPECT_EQ(DriveTemplateFolder(), template_);
   std::string fresh = drive_ + "/fresh";
-  TestHooks::SetDriveFolder(fresh);
+  SetDriveOverride(fresh);
   FILE* cube = OpenPlatformFile("C:\\windows\\Cube.dat", "rb");
   ASSERT_NE(cube, nullptr);
   fclose(cube);
@@ -153,7 +153,7 @@ TEST_F(DriveTemplateTest, OnlyANewlyMadeDriveIsSeeded) {
 
   std::string existing = drive_ + "/existing";
   fs::create_directories(existing + "/windows");
-  TestHooks::SetDriveFolder(existing);
+  SetDriveOverride(existing);
   char directory[MAX_PATH];
   GetWindowsDirectoryA(directory, sizeof directory);
   EXPECT_FALSE(fs::exists(existing + "/windows/Cube.dat"));

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/win32.h"
 #include "tests/support/platform_test.h"
 
@@ -136,9 +136,9 @@ TEST_F(KernelTest, LocalBlockIsItsOwnAddressAndZeroFilled) {
 }
 
 TEST_F(KernelTest, VirtualClockDrivesTicksAndSleepAndWraps) {
-  TestHooks::UseVirtualClock(0xFFFFFF00u);
+  UseVirtualClock(0xFFFFFF00u);
   EXPECT_EQ(GetTickCount(), 0xFFFFFF00u);
-  TestHooks::AdvanceClock(0x100);
+  AdvanceVirtualClock(0x100);
   EXPECT_EQ(GetTickCount(), 0u);
   Sleep(25);
   EXPECT_EQ(GetTickCount(), 25u);
@@ -161,7 +161,7 @@ TEST_F(KernelTest, VersionIsNtUnlessWin95IsAskedFor) {
   ASSERT_EQ(sizeof info, 148u);
   ASSERT_TRUE(GetVersionExA(&info));
   EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-  TestHooks::SetWin95(true);
+  SetWin95Override(Win95Override::Yes);
   ASSERT_TRUE(GetVersionExA(&info));
   EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS));
   info.dwOSVersionInfoSize = 100;
@@ -174,7 +174,7 @@ TEST_F(KernelTest, VersionFollowsTheEnvironmentUntilAHookDecides) {
   setenv("CUBRIX_WIN95", "1", 1);
   GetVersionExA(&info);
   EXPECT_EQ(info.dwPlatformId, 1u);
-  TestHooks::SetWin95(false);
+  SetWin95Override(Win95Override::No);
   GetVersionExA(&info);
   EXPECT_EQ(info.dwPlatformId, 2u);
   unsetenv("CUBRIX_WIN95");
@@ -204,7 +204,7 @@ TEST_F(KernelTest, CharNextStopsAtTheEnd) {
 int AnswerOne() { return 1; }
 
 TEST_F(KernelTest, RegisteredModuleIsFoundOnlyWhileLoaded) {
-  TestHooks::RegisterModule("PASSWORD.CPL", {TestHooks::Entry("VerifyScreenSavePwd", &AnswerOne)});
+  RegisterInProcessModule("PASSWORD.CPL", {Entry("VerifyScreenSavePwd", &AnswerOne)});
   EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), nullptr);
   HMODULE module = LoadLibraryA("password.cpl");
   ASSERT_NE(module, nullptr);
@@ -230,13 +230,13 @@ TEST_F(KernelTest, UnknownModulesAreNotFound) {
   EXPECT_EQ(GetModuleHandleA("IMM32.DLL"), nullptr);
   EXPECT_EQ(LoadLibraryA("MPR.DLL"), nullptr);
   EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
-  TestHooks::RegisterModule("MPR.DLL", {});
+  RegisterInProcessModule("MPR.DLL", {});
   TestHooks::FailCall(Call::LoadLibrary);
   EXPECT_EQ(LoadLibraryA("MPR.DLL"), nullptr);
   HMODULE module = LoadLibraryA("MPR.DLL");
   ASSERT_NE(module, nullptr);  // a module without the entry still loads
   EXPECT_EQ(GetProcAddress(module, "PwdChangePasswordA"), nullptr);
-  TestHooks::RemoveModule("MPR.DLL");
+  RemoveInProcessModule("MPR.DLL");
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Module), 0);
 }
 

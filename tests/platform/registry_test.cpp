@@ -39,7 +39,7 @@ TEST_F(RegistryTest, MissingRegistryFileMeansNoKey) {
 }
 
 TEST_F(RegistryTest, DwordReadsAsFourLittleEndianBytes) {
-  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, TestHooks::DwordValue(0x01020304));
+  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, DwordRegistryValue(0x01020304));
   std::vector<BYTE> bytes;
   DWORD size = 0;
   ASSERT_EQ(ReadIntoFourBytes(kPasswordValue, &bytes, &size), ERROR_SUCCESS);
@@ -48,7 +48,7 @@ TEST_F(RegistryTest, DwordReadsAsFourLittleEndianBytes) {
 }
 
 TEST_F(RegistryTest, StringOneReadsAsDigitAndZero) {
-  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, TestHooks::StringValue("1"));
+  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, StringRegistryValue("1"));
   std::vector<BYTE> bytes;
   DWORD size = 0;
   ASSERT_EQ(ReadIntoFourBytes(kPasswordValue, &bytes, &size), ERROR_SUCCESS);
@@ -57,7 +57,7 @@ TEST_F(RegistryTest, StringOneReadsAsDigitAndZero) {
 }
 
 TEST_F(RegistryTest, LongerDataFailsWithMoreDataAndTheSizeNeeded) {
-  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, TestHooks::StringValue("1234"));
+  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, StringRegistryValue("1234"));
   std::vector<BYTE> bytes;
   DWORD size = 0;
   EXPECT_EQ(ReadIntoFourBytes(kPasswordValue, &bytes, &size), ERROR_MORE_DATA);
@@ -93,8 +93,8 @@ TEST_F(RegistryTest, HandWrittenFileIsReadCaseInsensitivelyAndBadLinesAreSkipped
 }
 
 TEST_F(RegistryTest, QueryReportsTypeAndSizeWithoutData) {
-  TestHooks::SetRegistryValue(kDesktop, "Name", TestHooks::StringValue("abc"));
-  TestHooks::SetRegistryValue(kDesktop, "Name", TestHooks::DwordValue(7));  // replaces
+  TestHooks::SetRegistryValue(kDesktop, "Name", StringRegistryValue("abc"));
+  TestHooks::SetRegistryValue(kDesktop, "Name", DwordRegistryValue(7));  // replaces
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kDesktop, &key), ERROR_SUCCESS);
   DWORD type = 0;
@@ -110,7 +110,7 @@ TEST_F(RegistryTest, QueryReportsTypeAndSizeWithoutData) {
 }
 
 TEST_F(RegistryTest, OtherKeysAndRootsAreNotFound) {
-  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, TestHooks::DwordValue(1));
+  TestHooks::SetRegistryValue(kDesktop, kPasswordValue, DwordRegistryValue(1));
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desk", &key), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel", &key), ERROR_SUCCESS);  // a parent exists

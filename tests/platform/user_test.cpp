@@ -1,4 +1,5 @@
 // Tests of the portable window manager: message order, re-entrancy, timers, destruction, queries.
+#include <gtest/gtest-spi.h>
 #include <signal.h>
 
 #include <functional>
@@ -7,8 +8,8 @@
 
 #include "platform/portable/signals.h"
 #include "platform/win32.h"
-#include "tests/support/platform_test.h"
 #include "tests/support/message_sequence.h"
+#include "tests/support/platform_test.h"
 
 using TestHooks::Call;
 using TestHooks::HandleKind;
@@ -19,9 +20,9 @@ namespace {
 // ---- Message sequences, as data: every row here pins both parameters ----
 
 using Sequence::Row;
-constexpr unsigned kSent = Sequence::kSent | Sequence::kWparam | Sequence::kLparam;
-constexpr unsigned kPosted = Sequence::kDispatched | Sequence::kWparam | Sequence::kLparam;
-constexpr unsigned kDefault = Sequence::kDefault | Sequence::kWparam | Sequence::kLparam;
+constexpr unsigned kSentRow = Sequence::kSent | Sequence::kPinned;
+constexpr unsigned kDispatchedRow = Sequence::kDispatched | Sequence::kPinned;
+constexpr unsigned kDefaultRow = Sequence::kDefault | Sequence::kPinned;
 
 // What reached one window since the log was cleared.
 void ExpectSequence(HWND window, const std::vector<Row>& expected) {
@@ -65,10 +66,31 @@ class UserTest : public PlatformTest {
 // Creating a visible window: WM_CREATE and WM_SHOWWINDOW are sent before CreateWindowExA
 // returns; the first WM_PAINT waits in the queue.
 const std::vector<Row> kCreateVisibleSequence = {
-    {WM_CREATE, kSent, 0, 0},        {WM_CREATE, kDefault, 0, 0},
-    {WM_SHOWWINDOW, kSent, 1, 0},    {WM_SHOWWINDOW, kDefault, 1, 0},
-    {WM_PAINT, kPosted, 0, 0},       {WM_PAINT, kDefault, 0, 0},
+    {WM_CREATE, kSentRow, 0, 0},       {WM_CREATE, kDefaultRow, 0, 0},
+    {WM_SHOWWINDOW, kSentRow, 1, 0},   {WM_SHOWWINDOW, kDefaultRow, 1, 0},
+    {WM_PAINT, kDispatchedRow, 0, 0},  {WM_PAINT, kDefaultRow, 0, 0},
 };
+
+// A comparison that fails names the first row that differs in both sequences; an optional row
+// may be there or not.
+const std::vector<Row> kExpectedRows = {
+    {WM_CREATE, kSentRow, 0, 0}, {WM_PAINT, kDispatchedRow, 0, 0}, {WM_CLOSE, kDispatchedRow, 0, 0}};
+const std::vector<Row> kOneRowOff = {
+    {WM_CREATE, kSentRow, 0, 0}, {WM_TIMER, kDispatchedRow, 0, 0}, {WM_CLOSE, kDispatchedRow, 0, 0}};
+const std::vector<Row> kOneRowShort = {{WM_CREATE, kSentRow, 0, 0}, {WM_PAINT, kDispatchedRow, 0, 0}};
+const std::vector<Row> kWithOptionalTimer = {{WM_CREATE, kSentRow, 0, 0},
+                                             {WM_TIMER, kDispatchedRow | Sequence::kOptional, 0, 0},
+                                             {WM_PAINT, kDispatchedRow, 0, 0}};
+
+TEST(SequenceTest, AFailureMarksTheFirstRowThatDiffers) {
+  EXPECT_NONFATAL_FAILURE(Sequence::ExpectSequence(kExpectedRows, kOneRowOff),
+                          "WM_PAINT dispatched w=0x0 l=0x0}  <-- first difference");
+  EXPECT_NONFATAL_FAILURE(Sequence::ExpectSequence(kExpectedRows, kOneRowOff),
+                          "WM_TIMER dispatched w=0x0 l=0x0}  <-- first difference");
+  EXPECT_NONFATAL_FAILURE(Sequence::ExpectSequence(kExpectedRows, kOneRowShort), "(ends here)  <-- first difference");
+  Sequence::ExpectSequence(kWithOptionalTimer, kOneRowShort);
+  Sequence::ExpectSequence(kWithOptionalTimer, {kOneRowOff[0], kOneRowOff[1], kOneRowShort[1]});
+}
 
 TEST_F(UserTest, CreatingAVisibleWindow) {
   HWND window = Create(WS_POPUP | WS_VISIBLE);
@@ -79,10 +101,10 @@ TEST_F(UserTest, CreatingAVisibleWindow) {
 
 // A posted WM_CLOSE reaching the default procedure: the window is destroyed at once.
 const std::vector<Row> kCloseSequence = {
-    {WM_CLOSE, kPosted, 0, 0},
-    {WM_CLOSE, kDefault, 0, 0},
-    {WM_DESTROY, kSent, 0, 0},
-    {WM_DESTROY, kDefault, 0, 0},
+    {WM_CLOSE, kDispatchedRow, 0, 0},
+    {WM_CLOSE, kDefaultRow, 0, 0},
+    {WM_DESTROY, kSentRow, 0, 0},
+    {WM_DESTROY, kDefaultRow, 0, 0},
 };
 
 TEST_F(UserTest, DefaultProcedureDestroysOnCloseAndTheLoopEndsWithTheQuitValue) {
@@ -104,10 +126,10 @@ TEST_F(UserTest, DefaultProcedureDestroysOnCloseAndTheLoopEndsWithTheQuitValue) 
 
 // SendMessageA from inside a window procedure runs the nested message to its end first.
 const std::vector<Row> kNestedSendSequence = {
-    {WM_USER, kSent, 1, 0},
-    {WM_USER + 1, kSent, 2, 0},
-    {WM_USER + 1, kDefault, 2, 0},
-    {WM_USER, kDefault, 1, 0},
+    {WM_USER, kSentRow, 1, 0},
+    {WM_USER + 1, kSentRow, 2, 0},
+    {WM_USER + 1, kDefaultRow, 2, 0},
+    {WM_USER, kDefaultRow, 1, 0},
 };
 
 TEST_F(UserTest, SendMessageIsImmediateAndReentrant) {
@@ -133,10 +155,10 @@ TEST_F(UserTest, SendMessageIsImmediateAndReentrant) {
 // A procedure that runs its own message loop inside a sent message (as a password dialog does)
 // still gets posted and timer messages meanwhile.
 const std::vector<Row> kNestedLoopSequence = {
-    {WM_APP, kSent, 0, 0},
-    {WM_USER, kPosted, 0, 0},
-    {WM_TIMER, kPosted, 9, 0},
-    {WM_USER + 2, kPosted, 0, 0},
+    {WM_APP, kSentRow, 0, 0},
+    {WM_USER, kDispatchedRow, 0, 0},
+    {WM_TIMER, kDispatchedRow, 9, 0},
+    {WM_USER + 2, kDispatchedRow, 0, 0},
 };
 
 TEST_F(UserTest, NestedMessageLoopInsideSendMessage) {
@@ -195,7 +217,7 @@ TEST_F(UserTest, PostingToNoWindowFailsAndIsLogged) {
 TEST_F(UserTest, QuitComesAfterPostedMessagesAndBeforeTimers) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(60);
+  AdvanceVirtualClock(60);
   PostQuitMessage(0);
   PostMessageA(window, WM_USER, 0, 0);
   MSG msg;
@@ -210,9 +232,9 @@ TEST_F(UserTest, TimerFiresWhenDueAndOnlyWhenNothingElseWaits) {
   HWND window = Create();
   EXPECT_EQ(SetTimer(window, 1, 50, nullptr), 1u);
   MSG msg;
-  TestHooks::AdvanceClock(49);
+  AdvanceVirtualClock(49);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
-  TestHooks::AdvanceClock(1);
+  AdvanceVirtualClock(1);
   PostMessageA(window, WM_USER, 0, 0);
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
@@ -227,18 +249,18 @@ TEST_F(UserTest, TimerFiresWhenDueAndOnlyWhenNothingElseWaits) {
 TEST_F(UserTest, OverdueTimerGivesOneMessageNotAPile) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(500);
+  AdvanceVirtualClock(500);
   MSG msg;
   EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-  TestHooks::AdvanceClock(50);
+  AdvanceVirtualClock(50);
   EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
 TEST_F(UserTest, PeekWithoutRemoveLeavesTheTimerPending) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
-  TestHooks::AdvanceClock(50);
+  AdvanceVirtualClock(50);
   MSG msg;
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE));
   EXPECT_TRUE(PeekMessageA(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD));
@@ -275,7 +297,7 @@ TEST_F(UserTest, TimersOfAWindowGoWithIt) {
   EXPECT_EQ(SetTimer(window, 2, 50, nullptr), 0u);
   DestroyWindow(window);
   EXPECT_EQ(TestHooks::LiveHandles(HandleKind::Timer), 0);
-  TestHooks::AdvanceClock(100);
+  AdvanceVirtualClock(100);
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
@@ -359,7 +381,7 @@ TEST_F(UserTest, ClassAtomsStartAfreshOnResetAndNeverWrapToZero) {
 }
 
 TEST_F(UserTest, WindowQueries) {
-  TestHooks::SetScreenSize(800, 600);
+  SetScreenSizeOverride(800, 600);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
   HWND saver = Create(WS_POPUP, nullptr, "Screen Saver");
@@ -381,14 +403,14 @@ TEST_F(UserTest, WindowQueries) {
 }
 
 TEST_F(UserTest, CursorIsInjectedAndHiddenByANullCursor) {
-  TestHooks::SetCursorPosition(12, -3);
+  SetInjectedCursor(POINT{12, -3});
   POINT point{};
   ASSERT_TRUE(GetCursorPos(&point));
   EXPECT_EQ(point.x, 12);
   EXPECT_EQ(point.y, -3);
-  EXPECT_FALSE(TestHooks::CursorHidden());
+  EXPECT_FALSE(PointerHidden());
   SetCursor(nullptr);
-  EXPECT_TRUE(TestHooks::CursorHidden());
+  EXPECT_TRUE(PointerHidden());
   EXPECT_EQ(TestHooks::CallLogOf(LogKind::SetCursor).size(), 1u);
 }
 
@@ -396,10 +418,10 @@ TEST_F(UserTest, ScreenSaverRunningFlagReportsThePreviousState) {
   DWORD previous = 0xAAAAAAAAu;
   EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 1, &previous, 0));
   EXPECT_EQ(previous, 0u);
-  EXPECT_TRUE(TestHooks::ScreenSaverRunning());
+  EXPECT_TRUE(SaverRunningFlag());
   EXPECT_TRUE(SystemParametersInfoA(SPI_SCREENSAVERRUNNING, 0, &previous, 0));
   EXPECT_EQ(previous, 1u);
-  EXPECT_FALSE(TestHooks::ScreenSaverRunning());
+  EXPECT_FALSE(SaverRunningFlag());
   EXPECT_FALSE(SystemParametersInfoA(0, 0, nullptr, 0));
 }
 

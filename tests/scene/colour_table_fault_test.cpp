@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "tests/support/platform_test.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/host_state.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 #include "scene/colour_table.h"
 #include "scene/palette.h"
 #include "scene/renderer.h"
@@ -141,15 +141,15 @@ TEST_F(SceneTest, CreationLoadsThePosesTheObjectAndStartsTheTimer) {
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::MessageBox).empty());
   EXPECT_EQ(scene.startTick, kStartTick);
   // The back buffer holds its own bitmap, the white brush and the black pen.
-  EXPECT_EQ(TestHooks::SelectedBitmap(scene.backDC), scene.backBitmap);
-  EXPECT_EQ(TestHooks::SelectedBrush(scene.backDC), GetStockObject(WHITE_BRUSH));
-  EXPECT_EQ(TestHooks::SelectedPen(scene.backDC), GetStockObject(BLACK_PEN));
-  EXPECT_EQ(TestHooks::SelectedPalette(scene.backDC), scene.scenePalette);
+  EXPECT_EQ(DcSelectedBitmap(scene.backDC), scene.backBitmap);
+  EXPECT_EQ(DcSelectedBrush(scene.backDC), GetStockObject(WHITE_BRUSH));
+  EXPECT_EQ(DcSelectedPen(scene.backDC), GetStockObject(BLACK_PEN));
+  EXPECT_EQ(DcSelectedPalette(scene.backDC), scene.scenePalette);
 }
 
 TEST_F(SceneTest, AFailedLoadShowsItsMessageAndStartsNoTimer) {
-  std::vector<TestHooks::MessageBoxCall> boxes;
-  RecordMessageBoxes(&boxes, IDOK, [] { TestHooks::AdvanceClock(4000); });  // the user reads the message
+  std::vector<MessageBoxCall> boxes;
+  RecordMessageBoxes(&boxes, IDOK, [] { AdvanceVirtualClock(4000); });  // the user reads the message
   Create();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, window);
@@ -158,7 +158,7 @@ TEST_F(SceneTest, AFailedLoadShowsItsMessageAndStartsNoTimer) {
   EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
   EXPECT_TRUE(TestHooks::CallLogOf(LogKind::SetTimer).empty());
   EXPECT_EQ(scene.startTick, kStartTick + 4000);  // taken once the box was closed
-  TestHooks::AdvanceClock(6000);
+  AdvanceVirtualClock(6000);
   Destroy();
   EXPECT_EQ(ReadFile(StatisticsPath()),
             "Started           =5000\r\nEnded             =11000\r\nTotal Frames      =0\r\n"
@@ -170,7 +170,7 @@ TEST_F(SceneTest, WithoutTheWindowsDirectoryNoObjectFileIsRead) {
   WriteSampleObject();
   // An object file at the drive's root must not stand in for the missing directory's.
   std::ofstream(drive_ + "/Cube.dat", std::ios::binary) << "[255,0,0] (-5,-5,5) (5,-5,5) (0,5,5)\n";
-  std::vector<TestHooks::MessageBoxCall> boxes;
+  std::vector<MessageBoxCall> boxes;
   RecordMessageBoxes(&boxes);
   TestHooks::FailCall(Call::GetWindowsDirectory);
   Create();
@@ -206,7 +206,7 @@ TEST_P(SceneLoadResultTest, ReportsTheResultAndReleasesEverything) {
   const LoadCase& c = GetParam();
   if (c.objectText != nullptr) WriteObjectFile(c.objectText);
   if (c.nth > 0) TestHooks::FailCall(c.failing, c.nth);
-  std::vector<TestHooks::MessageBoxCall> boxes;
+  std::vector<MessageBoxCall> boxes;
   RecordMessageBoxes(&boxes);
   Create();
   if (c.expected == kLoadSucceeded) {
@@ -343,8 +343,8 @@ TEST_F(SceneTest, BrushesAreSelectedOnlyWhenTheColourChanges) {
   for (size_t i = 1; i < brushes.size(); ++i) EXPECT_NE(brushes[i], brushes[i - 1]) << i;
   EXPECT_LE(brushes.size(), 40u * kInstanceCount * 6u);
   // The last selection is what the back buffer holds, and what the next frame starts from.
-  EXPECT_EQ(reinterpret_cast<intptr_t>(TestHooks::SelectedBrush(scene.backDC)), brushes.back());
-  EXPECT_EQ(colourTable.entries[scene.lastColourIndex].brush, TestHooks::SelectedBrush(scene.backDC));
+  EXPECT_EQ(reinterpret_cast<intptr_t>(DcSelectedBrush(scene.backDC)), brushes.back());
+  EXPECT_EQ(colourTable.entries[scene.lastColourIndex].brush, DcSelectedBrush(scene.backDC));
 }
 
 TEST_F(SceneTest, FacesKeepTheirFillWhenTheLastGrowthOfTheTableLeftItUnlocked) {
@@ -437,7 +437,7 @@ TEST_F(SceneTest, TheStatisticsFileHoldsTheRun) {
   WriteSampleObject();
   Create();
   Tick(200);
-  TestHooks::AdvanceClock(10000);
+  AdvanceVirtualClock(10000);
   Destroy();
   EXPECT_EQ(ReadFile(StatisticsPath()),
             "Started           =1000\r\nEnded             =11000\r\nTotal Frames      =200\r\n"

@@ -1,11 +1,11 @@
-// Expected window-message traffic as data, compared with the portable platform's call log.
+// Expected traffic as data, compared with the portable platform's call log.
 #include "tests/support/message_sequence.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 namespace Sequence {
 namespace {
@@ -28,14 +28,27 @@ const char* KindName(unsigned flags) {
     case kPosted: return "posted";
     case kDispatched: return "dispatched";
     case kDefault: return "defwinproc";
+    case kCall: return "call";
     default: return "?";
   }
 }
 
 bool Matches(const Row& expected, const Row& actual) {
-  return expected.message == actual.message && (expected.flags & kKindFlags) == (actual.flags & kKindFlags) &&
-         ((expected.flags & kWparam) == 0 || expected.wParam == actual.wParam) &&
+  if ((expected.flags & (kKindFlags | kParent)) != (actual.flags & (kKindFlags | kParent))) return false;
+  if ((expected.flags & kCall) != 0) return expected.text == actual.text;
+  return expected.message == actual.message && ((expected.flags & kWparam) == 0 || expected.wParam == actual.wParam) &&
          ((expected.flags & kLparam) == 0 || expected.lParam == actual.lParam);
+}
+
+std::string DescribeRow(const Row& row) {
+  if ((row.flags & kCall) != 0) return "{call " + row.text + ((row.flags & kOptional) != 0 ? " (optional)}" : "}");
+  const std::string name = MessageName(row.message);
+  std::string text = "{" + Hex(row.message) + (name != Hex(row.message) ? " " + name : "") + " " + KindName(row.flags);
+  if ((row.flags & kParent) != 0) text += " to parent";
+  if ((row.flags & kWparam) != 0) text += " w=" + Hex(row.wParam);
+  if ((row.flags & kLparam) != 0) text += " l=" + Hex(static_cast<unsigned long long>(row.lParam));
+  if ((row.flags & kOptional) != 0) text += " (optional)";
+  return text + "}";
 }
 
 }  // namespace
@@ -75,34 +88,53 @@ std::string MessageName(UINT message) {
   }
 }
 
+Row Call(const std::string& text, unsigned flags) {
+  Row row(0, kCall | flags);
+  row.text = text;
+  return row;
+}
+
 std::vector<Row> Logged(unsigned kinds, HWND window) {
+  const HWND parent = window != nullptr ? GetParent(window) : nullptr;
   std::vector<Row> rows;
   for (const TestHooks::LoggedCall& call : TestHooks::CallLog()) {
     const unsigned kind = KindOf(call.kind);
     if ((kind & kinds) == 0) continue;
-    if (window != nullptr && call.args[0] != reinterpret_cast<intptr_t>(window)) continue;
-    rows.push_back(Row{static_cast<UINT>(call.args[1]), kind | kWparam | kLparam, static_cast<WPARAM>(call.args[2]),
-                       call.args[3]});
+    const HWND target = reinterpret_cast<HWND>(call.args[0]);
+    const bool toParent = window != nullptr && parent != nullptr && target == parent;
+    if (window != nullptr && target != window && !toParent) continue;
+    rows.emplace_back(static_cast<UINT>(call.args[1]), kind | kPinned | (toParent ? kParent : 0u),
+                      static_cast<WPARAM>(call.args[2]), call.args[3]);
   }
   return rows;
 }
 
-std::string Describe(const std::vector<Row>& rows) {
+std::string Describe(const std::vector<Row>& rows, size_t marked) {
   std::string text;
-  for (const Row& row : rows) {
-    const std::string name = MessageName(row.message);
-    text += "  {" + Hex(row.message) + (name != Hex(row.message) ? " " + name : "") + " " + KindName(row.flags);
-    if ((row.flags & kWparam) != 0) text += " w=" + Hex(row.wParam);
-    if ((row.flags & kLparam) != 0) text += " l=" + Hex(static_cast<unsigned long long>(row.lParam));
-    text += "}\n";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    text += "  " + DescribeRow(rows[i]) + (i == marked ? "  <-- first difference" : "") + "\n";
   }
+  if (marked == rows.size()) text += "  (ends here)  <-- first difference\n";
   return text;
 }
 
+// Expected rows are taken in order; an optional one that does not match the actual row is
+// passed over, as is one that is left when the actual rows have run out.
 void ExpectSequence(const std::vector<Row>& expected, const std::vector<Row>& actual) {
-  bool same = actual.size() == expected.size();
-  for (size_t i = 0; same && i < actual.size(); ++i) same = Matches(expected[i], actual[i]);
-  EXPECT_TRUE(same) << "expected:\n" << Describe(expected) << "actual:\n" << Describe(actual);
+  size_t e = 0, a = 0;
+  while (e < expected.size()) {
+    if (a < actual.size() && Matches(expected[e], actual[a])) {
+      ++e, ++a;
+    } else if ((expected[e].flags & kOptional) != 0) {
+      ++e;
+    } else {
+      break;
+    }
+  }
+  if (e == expected.size() && a == actual.size()) return;
+  ADD_FAILURE() << "the sequences differ at expected row " << e << ", actual row " << a << "\nexpected:\n"
+                << Describe(expected, e) << "actual:\n"
+                << Describe(actual, a);
 }
 
 }  // namespace Sequence

@@ -26,20 +26,20 @@ void PlatformTest::TearDown() {
 
 void PlatformTest::ResetPlatform() {
   TestHooks::ResetPlatform();
-  TestHooks::SetDriveFolder(drive_);  // makes its windows folder
-  TestHooks::UseVirtualClock(kStartTick);
+  SetDriveOverride(drive_);  // makes its windows folder
+  UseVirtualClock(kStartTick);
 }
 
-void RecordMessageBoxes(std::vector<TestHooks::MessageBoxCall>* boxes, int answer, std::function<void()> whileShown) {
-  TestHooks::SetMessageBoxResponder([boxes, answer, whileShown](const TestHooks::MessageBoxCall& call) {
+void RecordMessageBoxes(std::vector<MessageBoxCall>* boxes, int answer, std::function<void()> whileShown) {
+  SetMessageBoxHook([boxes, answer, whileShown](const MessageBoxCall& call) {
     boxes->push_back(call);
     if (whileShown) whileShown();
     return answer;
   });
 }
 
-std::vector<std::string> TextsOf(const std::vector<TestHooks::MessageBoxCall>& boxes) {
+std::vector<std::string> TextsOf(const std::vector<MessageBoxCall>& boxes) {
   std::vector<std::string> texts;
-  for (const TestHooks::MessageBoxCall& box : boxes) texts.push_back(box.text);
+  for (const MessageBoxCall& box : boxes) texts.push_back(box.text);
   return texts;
 }

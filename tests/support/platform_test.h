@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/test_hooks.h"
+#include "platform/test_hooks/test_hooks.h"
 
 class PlatformTest : public ::testing::Test {
  protected:
@@ -25,7 +25,7 @@ class PlatformTest : public ::testing::Test {
 
 // From now on every message box is answered with the given button and recorded in the list;
 // whileShown runs before the answer (a user who takes time to read, say).
-void RecordMessageBoxes(std::vector<TestHooks::MessageBoxCall>* boxes, int answer = IDOK,
+void RecordMessageBoxes(std::vector<MessageBoxCall>* boxes, int answer = IDOK,
                         std::function<void()> whileShown = nullptr);
 // The texts of the boxes, in order.
-std::vector<std::string> TextsOf(const std::vector<TestHooks::MessageBoxCall>& boxes);
+std::vector<std::string> TextsOf(const std::vector<MessageBoxCall>& boxes);

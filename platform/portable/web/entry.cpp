@@ -1,8 +1,9 @@
 // The web program's main(): the command line the page passes, the page as the display (always
 // there), then WinMain as Windows calls it. No signals reach a page: the page ends a run through
 // PresenterEndRun instead.
-#include "platform/portable/kernel_internal.h"
+#include "platform/portable/kernel.h"
 #include "platform/portable/presenter.h"
+#include "platform/portable/window_table.h"
 #include "platform/win32.h"
 
 namespace {
@@ -14,6 +15,6 @@ char noArgumentText[] = "";
 
 int main(int argc, char** argv) {
   SetCommandLineFromArguments(argc, argv);
-  PresenterOpen();
+  PresenterOpen(&kWindowSink);
   return WinMain(GetModuleHandleA(nullptr), nullptr, noArgumentText, 1);
 }

@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/portable/dialog_x11.h"
 #include "platform/portable/presenter.h"
-#include "platform/portable/signals.h"
 #include "platform/win32.h"
 
 namespace {
@@ -34,11 +32,13 @@ struct WebWindow {
 };
 
 bool opened = false;
+const PresenterSink* sink = nullptr;
 std::vector<WebWindow> windows;
 HWND canvasWindow = nullptr;  // the one window the canvas shows
 std::vector<uint32_t> canvasPixels;  // its picture, in the canvas's byte order (RGBA)
 bool pixelsShownSinceLook = false;
 int framesShown = 0;
+bool endRequested = false;
 double lastYield = 0;
 // Until the page learns where the pointer is, it is reported at the origin; a run that had to
 // take its anchor so measures from the first position the page learns of.
@@ -87,23 +87,29 @@ LPARAM PointParam(int x, int y) {
 // Alt held or pressed, and F10, are system keys on Windows.
 void PostKey(WPARAM virtualKey, bool altHeld) {
   const bool system = altHeld || virtualKey == kVkMenu || virtualKey == kVkF10;
-  PostMessageA(canvasWindow, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | (system ? kAltContextBit : 0));
+  sink->post(canvasWindow, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | (system ? kAltContextBit : 0));
 }
 
+// Input goes to the window on the canvas; a message box's answer to the box.
 bool PostEvent(const int (&event)[3]) {
+  if (event[0] == kDialogCommand) {
+    sink->command(reinterpret_cast<HWND>(static_cast<uintptr_t>(event[1])), event[2]);
+    return true;
+  }
+  if (canvasWindow == nullptr) return false;
   switch (event[0]) {
     case kPointerMove:
-      return canvasWindow != nullptr && PostMessageA(canvasWindow, WM_MOUSEMOVE, 0, PointParam(event[1], event[2]));
+      sink->post(canvasWindow, WM_MOUSEMOVE, 0, PointParam(event[1], event[2]));
+      return true;
     case kKeyDown:
-      if (canvasWindow != nullptr) PostKey(static_cast<WPARAM>(event[1]), event[2] != 0);
-      return canvasWindow != nullptr;
+      PostKey(static_cast<WPARAM>(event[1]), event[2] != 0);
+      return true;
     case kButtonDown:
-      return canvasWindow != nullptr && PostMessageA(canvasWindow, static_cast<UINT>(event[1]), 0, 0);
+      sink->post(canvasWindow, static_cast<UINT>(event[1]), 0, 0);
+      return true;
     case kDeactivated:
-      return canvasWindow != nullptr && PostMessageA(canvasWindow, WM_ACTIVATEAPP, 0, 0);
-    case kDialogCommand:
-      return PostMessageA(reinterpret_cast<HWND>(static_cast<uintptr_t>(event[1])), WM_COMMAND,
-                          static_cast<WPARAM>(event[2]), 0);
+      sink->post(canvasWindow, WM_ACTIVATEAPP, 0, 0);
+      return true;
     default:
       return false;
   }
@@ -113,7 +119,7 @@ bool PostEvent(const int (&event)[3]) {
 void NoteFrameEnd() {
   if (!pixelsShownSinceLook) return;
   pixelsShownSinceLook = false;
-  if (PageFrameShown(++framesShown) != 0) RequestTermination();
+  if (PageFrameShown(++framesShown) != 0) endRequested = true;
 }
 
 void Yield(int milliseconds) {
@@ -123,10 +129,12 @@ void Yield(int milliseconds) {
 
 }  // namespace
 
-// Ends the run as a termination signal would: the page starts another in its place.
-extern "C" EMSCRIPTEN_KEEPALIVE void PresenterEndRun() { RequestTermination(); }
+// The page ends a run (to start another in its place) as a lost display would, that is as a
+// termination signal would; the next look at the queue passes it up through the sink.
+extern "C" EMSCRIPTEN_KEEPALIVE void PresenterEndRun() { endRequested = true; }
 
-bool PresenterOpen() {
+bool PresenterOpen(const PresenterSink* reporting) {
+  sink = reporting;
   opened = true;
   lastYield = emscripten_get_now();
   return true;
@@ -222,6 +230,10 @@ void PresenterHideCursor(HWND window) {
 bool PresenterPumpEvents(int timeoutMs) {
   if (!opened) return false;
   NoteFrameEnd();
+  if (endRequested) {
+    endRequested = false;
+    sink->connectionLost();
+  }
   int event[3];
   bool any = false;
   while (PageNextEvent(event) != 0) any = PostEvent(event) || any;
