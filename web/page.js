@@ -236,8 +236,11 @@
       ok.click();
     }
   }, true);
+  // Switching away: the window loses the focus, the page is hidden, or full screen is left. A blur
+  // that leaves the page focused (some browsers send one as full screen begins) is none.
   const deactivated = () => { if (run && run.fullScreen) run.events.push([EVENT.deactivated, 0, 0]); };
-  window.addEventListener('blur', deactivated);
+  window.addEventListener('blur', () => { if (!document.hasFocus()) deactivated(); });
+  document.addEventListener('visibilitychange', () => { if (document.hidden) deactivated(); });
   document.addEventListener('fullscreenchange', () => { if (!document.fullscreenElement) deactivated(); });
 
   // ---- Start ----
