@@ -39,11 +39,9 @@
         context.fillStyle = '#000';
         context.fillRect(0, 0, w, h);
       },
-      put(buffer, address, w, h, x, y, dw, dh) {
-        if (!page.live) return;
-        // A view of the program's own memory: only the rectangle is copied, by putImageData.
-        const image = new ImageData(new Uint8ClampedArray(buffer, address, w * h * 4), w, h);
-        context.putImageData(image, 0, 0, x, y, dw, dh);
+      put(buffer, address, x, y, w, h) {
+        // A view of the program's own memory, copied by putImageData alone.
+        if (page.live) context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address, 4 * w * h), w), x, y);
       },
       frameShown(count) {
         if (!page.live || !frameLimit || count < frameLimit) return 0;

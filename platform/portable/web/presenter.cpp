@@ -35,7 +35,9 @@ bool opened = false;
 const PresenterSink* sink = nullptr;
 std::vector<WebWindow> windows;
 HWND canvasWindow = nullptr;  // the one window the canvas shows
-std::vector<uint32_t> canvasPixels;  // its picture, in the canvas's byte order (RGBA)
+// One rectangle on its way to the canvas, rows packed, in the canvas's byte order (RGBA): an image
+// of just the rectangle costs putImageData far less than a window-sized one with a dirty rectangle.
+std::vector<uint32_t> rectanglePixels;
 bool pixelsShownSinceLook = false;
 int framesShown = 0;
 bool endRequested = false;
@@ -48,8 +50,8 @@ POINT origin{0, 0};
 
 EM_JS(int, PageScreenSide, (int vertical), { return Module['page']['screen'](vertical); });
 EM_JS(void, PageOpenCanvas, (int width, int height), { Module['page']['openCanvas'](width, height); });
-EM_JS(void, PagePut, (const uint32_t* pixels, int width, int height, int x, int y, int w, int h), {
-  Module['page']['put'](HEAPU8.buffer, pixels, width, height, x, y, w, h);
+EM_JS(void, PagePut, (const uint32_t* pixels, int x, int y, int width, int height), {
+  Module['page']['put'](HEAPU8.buffer, pixels, x, y, width, height);
 });
 EM_JS(int, PageFrameShown, (int count), { return Module['page']['frameShown'](count); });
 EM_JS(void, PageHidePointer, (), { Module['page']['hidePointer'](); });
@@ -158,7 +160,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   const bool onCanvas = parent == nullptr && (popup || foreignParent == kCanvasWindowId);
   if (canvasWindow == nullptr && onCanvas && width > 0 && height > 0) {
     canvasWindow = window;
-    canvasPixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    rectanglePixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     PageOpenCanvas(width, height);
   }
   return true;
@@ -192,14 +194,13 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
   if (width <= 0 || height <= 0) return;
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
-    uint32_t* to = canvasPixels.data() + static_cast<size_t>(y + row) * static_cast<size_t>(shown.width) +
-                   static_cast<size_t>(x);
+    uint32_t* to = rectanglePixels.data() + static_cast<size_t>(row) * static_cast<size_t>(width);
     for (int column = 0; column < width; ++column) {
       const uint32_t pixel = from[column];  // 0x00RRGGBB; the canvas reads bytes R, G, B, A
       to[column] = 0xFF000000u | (pixel & 0xFF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
     }
   }
-  PagePut(canvasPixels.data(), shown.width, shown.height, x, y, width, height);
+  PagePut(rectanglePixels.data(), x, y, width, height);
   pixelsShownSinceLook = true;
 }
 
