@@ -22,8 +22,8 @@ Usage: bench/process_bench.py --cubrix build/bench/host/cubrix --floor build/ben
 With --before, a second saver program (an earlier build) runs alongside, so that a change is
 measured before and after in one run; --also adds further builds the same way, under their names.
 
-The browser's cost a frame: where bench/web_bench.py exists (the web edition's own benchmark) it is
-run once per configuration with --width W --height H --seconds S, and each line it prints on
+The browser's cost a frame: where bench/web_bench.js exists (the web edition's own benchmark) node
+runs it once per configuration with --width W --height H --seconds S, and each line it prints on
 standard output is shown under that configuration, so browser and X11 figures share one report.
 Not a test: the numbers depend on the machine and its load, which is printed alongside.
 """
@@ -38,7 +38,7 @@ import tempfile
 import time
 
 WARM_UP_S = 1.5
-WEB_BENCH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_bench.py")
+WEB_BENCH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_bench.js")
 NAMED_CALLS = 5  # the leading system calls named per program
 CONFIGURATIONS = [
     # name, screen, preview pane (None: full screen)
@@ -275,9 +275,9 @@ def report_browser(screen, pane, seconds):
         return
     size = pane if pane is not None else screen.rsplit("x", 1)[0]
     width, height = size.split("x")
-    finished = subprocess.run([sys.executable, WEB_BENCH, "--width", width, "--height", height,
+    finished = subprocess.run(["node", WEB_BENCH, "--width", width, "--height", height,
                                "--seconds", str(seconds)], capture_output=True, text=True)
-    lines = finished.stdout.splitlines() or [f"(web_bench.py printed nothing; exit status {finished.returncode})"]
+    lines = finished.stdout.splitlines() or [f"(web_bench.js printed nothing; exit status {finished.returncode})"]
     print("browser:")
     for line in lines:
         print("  " + line)

@@ -98,7 +98,7 @@ HWND GetDlgItem(HWND dialog, int id) {
 }
 
 BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
-  LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, check);
+  LogCall(LogKind::CheckDlgButton, reinterpret_cast<intptr_t>(dialog), id, static_cast<intptr_t>(check));
   WindowRecord* control = FindWindowRecord(GetDlgItem(dialog, id));
   if (control == nullptr) return FALSE;
   control->dialog.checkState = check;

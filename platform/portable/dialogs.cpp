@@ -112,7 +112,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   std::string shownCaption = caption != nullptr ? caption : "Error";
   std::string shownText = text != nullptr ? text : "";
   std::string logged = shownCaption + "\n" + shownText;
-  LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), type, 0, 0, logged.c_str());
+  LogCall(LogKind::MessageBox, reinterpret_cast<intptr_t>(owner), static_cast<intptr_t>(type), 0, 0, logged.c_str());
   fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
   if (messageBoxResponder) return messageBoxResponder(MessageBoxCall{owner, shownText, shownCaption, type});
   if (PresenterActive() && InsideAnotherProgramsWindow(owner)) {

@@ -236,7 +236,7 @@ DWORD GetTickCount() {
 }
 
 void Sleep(DWORD milliseconds) {
-  LogCall(LogKind::Sleep, milliseconds);
+  LogCall(LogKind::Sleep, static_cast<intptr_t>(milliseconds));
   if (virtualClock.inUse) {
     virtualClock.now += milliseconds;
     return;

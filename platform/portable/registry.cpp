@@ -5,9 +5,9 @@
 // control.ini and other profiles are ordinary "[section]" / "key=value" files. Lines that do
 // not parse are skipped, and an unreadable file reads as absent.
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -149,13 +149,24 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// Through stdio: iostreams would be a quarter of the web build's code, for these few lines.
 std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::ifstream file(path, std::ios::binary);
-  for (std::string line; std::getline(file, line);) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return lines;
+  std::string line;
+  for (int c = getc(file);; c = getc(file)) {
+    if (c != '\n' && c != EOF) {
+      line += static_cast<char>(c);
+      continue;
+    }
+    if (c == EOF && line.empty()) break;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
+    line.clear();
+    if (c == EOF) break;
   }
+  fclose(file);
   return lines;
 }
 

@@ -68,7 +68,7 @@ LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendLogged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  LogCall(LogKind::SendMessage, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  LogCall(LogKind::SendMessage, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(message), static_cast<intptr_t>(wParam), lParam);
   return Deliver(window, message, wParam, lParam);
 }
 
@@ -274,7 +274,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   bool parentOk = parent == nullptr || FindWindowRecord(parent) != nullptr || IsForeignId(parent);
   if (windowClass == classes.end() || !parentOk || ((style & WS_CHILD) != 0 && parent == nullptr) ||
       InjectedFailure(Call::CreateWindow)) {
-    LogCall(LogKind::CreateWindow, 0, style, exStyle, reinterpret_cast<intptr_t>(parent), className);
+    LogCall(LogKind::CreateWindow, 0, static_cast<intptr_t>(style), static_cast<intptr_t>(exStyle),
+            reinterpret_cast<intptr_t>(parent), className);
     return nullptr;
   }
   WindowRecord window;
@@ -287,8 +288,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
   window.procedure = windowClass->second.lpfnWndProc;
   window.dialog.controlId = static_cast<int>(reinterpret_cast<intptr_t>(menu));
   HWND handle = AddWindow(window, x, y);
-  LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), style, exStyle,
-          reinterpret_cast<intptr_t>(parent), className);
+  LogCall(LogKind::CreateWindow, reinterpret_cast<intptr_t>(handle), static_cast<intptr_t>(style),
+          static_cast<intptr_t>(exStyle), reinterpret_cast<intptr_t>(parent), className);
   if (handle == nullptr) return nullptr;
   if (SendLogged(handle, WM_CREATE, 0, 0) == -1) {
     DestroyWindow(handle);
@@ -303,7 +304,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  LogCall(LogKind::DefWindowProc, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  LogCall(LogKind::DefWindowProc, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(message), static_cast<intptr_t>(wParam), lParam);
   WindowRecord* record = FindWindowRecord(window);
   if (record == nullptr) return 0;
   if (message == WM_CLOSE) DestroyWindow(window);
@@ -333,7 +334,7 @@ BOOL DestroyWindow(HWND window) {
 // ---- Messages ----
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  LogCall(LogKind::PostMessage, reinterpret_cast<intptr_t>(window), message, static_cast<intptr_t>(wParam), lParam);
+  LogCall(LogKind::PostMessage, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(message), static_cast<intptr_t>(wParam), lParam);
   if (window != nullptr && FindWindowRecord(window) == nullptr) return FALSE;
   postedMessages.push_back(MakeMessage(window, message, wParam, lParam));
   return TRUE;
@@ -384,7 +385,7 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* msg) {
   if (msg == nullptr || msg->hwnd == nullptr) return 0;
-  LogCall(LogKind::DispatchMessage, reinterpret_cast<intptr_t>(msg->hwnd), msg->message,
+  LogCall(LogKind::DispatchMessage, reinterpret_cast<intptr_t>(msg->hwnd), static_cast<intptr_t>(msg->message),
           static_cast<intptr_t>(msg->wParam), msg->lParam);
   return Deliver(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
@@ -398,7 +399,7 @@ void PostQuitMessage(int exitCode) {
 
 // Timers belong to a window here: the program never asks for a thread timer.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
-  LogCall(LogKind::SetTimer, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(id), elapse);
+  LogCall(LogKind::SetTimer, reinterpret_cast<intptr_t>(window), static_cast<intptr_t>(id), static_cast<intptr_t>(elapse));
   if (FindWindowRecord(window) == nullptr || InjectedFailure(Call::SetTimer)) return 0;
   if (elapse < kMinimumTimerElapse) elapse = kMinimumTimerElapse;
   uint64_t due = ClockNow() + elapse;
@@ -512,7 +513,7 @@ HICON LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
 
 // Only the screen-saver-running flag; the previous state goes to the 32-bit place given.
 BOOL SystemParametersInfoA(UINT action, UINT param, PVOID data, UINT) {
-  LogCall(LogKind::SystemParametersInfo, action, param);
+  LogCall(LogKind::SystemParametersInfo, static_cast<intptr_t>(action), static_cast<intptr_t>(param));
   if (action != SPI_SCREENSAVERRUNNING) return FALSE;
   if (data != nullptr) {
     DWORD previous = saverRunning ? 1u : 0u;
