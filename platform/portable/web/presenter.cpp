@@ -204,6 +204,9 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
   pixelsShownSinceLook = true;
 }
 
+// Each rectangle is on the canvas once PresenterShowPixels returns: nothing is held.
+void PresenterFlush() {}
+
 // The GDI keeps its own surfaces: the canvas's picture needs its own byte order anyway.
 bool PresenterWindowFrame(HWND, int, int, uint32_t**, int*) { return false; }
 bool PresenterWindowSpareFrame(HWND, const uint32_t*, uint32_t**, int*) { return false; }
@@ -223,6 +226,9 @@ bool PresenterCursorPos(POINT* point) {
   *point = POINT{xy[0] - origin.x, xy[1] - origin.y};
   return true;
 }
+
+// PresenterCursorPos reads the page's own record of the pointer at no cost: nothing is cheaper.
+bool PresenterLastPointer(POINT*) { return false; }
 
 void PresenterHideCursor(HWND window) {
   if (window == canvasWindow) PageHidePointer();
