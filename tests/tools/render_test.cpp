@@ -281,9 +281,10 @@ TEST(Render, AFailedWriteLeavesWhatTheOutputNamedInPlace) {
 
   // A writable file in a folder the user may not write to is written in place.
   const bool root = geteuid() == 0;
-  ASSERT_EQ(mkdir("locked", root ? 0755 : 0555), 0);
+  ASSERT_EQ(mkdir("locked", 0755), 0);
   std::ofstream("locked/in.gif") << "old";
   chmod("locked/in.gif", 0666);
+  if (!root) chmod("locked", 0555);
   const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
   EXPECT_EQ(Render("--frames 1 " + object + " locked/in.gif", asUser).status, 0);
   EXPECT_EQ(ReadGif("locked/in.gif").frames.size(), 1u);
