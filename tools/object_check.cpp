@@ -60,9 +60,10 @@ void PrintUsage() {
 
 // The object file the command line names, or null (with the reason told) when it names none.
 const char* ObjectArgument(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--") == 0) return argv[2];
-  if (argc == 2 && (argv[1][0] != '-' || std::strcmp(argv[1], "-") == 0)) return argv[1];
-  if (argc == 2 && argv[1][0] != '\0') {
+  const char* named = argc == 3 && std::strcmp(argv[1], "--") == 0 ? argv[2] : nullptr;
+  if (argc == 2 && (argv[1][0] != '-' || std::strcmp(argv[1], "-") == 0)) named = argv[1];
+  if (named != nullptr && named[0] != '\0') return named;
+  if (named == nullptr && argc == 2 && argv[1][0] != '\0') {
     std::fprintf(stderr, "cubrix-object-check: unknown option '%s' (see --help)\n", argv[1]);
   } else {
     std::fprintf(stderr, "cubrix-object-check: expected one object file, or '-' for standard input (see --help)\n");
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   const char* argument = ObjectArgument(argc, argv);
-  if (argument == nullptr || argument[0] == '\0') return kUsageStatus;
+  if (argument == nullptr) return kUsageStatus;
   const std::string name = std::strcmp(argument, "-") == 0 ? "<stdin>" : argument;
   ObjectInput input;
   std::string inputError;

@@ -1,12 +1,14 @@
 // cubrix-render: renders an object file into an animated GIF through the saver's own scene code,
 // headless, so an author sees the object move without installing it.
 //
-// Usage: cubrix-render [--size WxH] [--frames N] [--start N] <object file> <output.gif>
+// Usage: cubrix-render [--size WxH] [--frames N] [--start N] [--] <object file> <output.gif>
 // The object file may be '-' for standard input. Frames are numbered as the saver draws them: frame 1 is the first timer tick (frame angle 2)
 // and the cycle repeats after 359 frames. Each GIF frame lasts 50 ms and the GIF loops; its
 // palette is the saver's. On a file the saver refuses it prints the saver's message and exits
-// with the loader's result code. The GIF replaces its output file only once it is complete.
+// with the loader's result code. The GIF replaces its output file only once it is complete, unless
+// the user may write the file but not its folder.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -85,8 +88,14 @@ std::string ReadOption(int argc, char** argv, int* i, Options& options) {
 
 std::string ReadOptions(int argc, char** argv, Options& options) {
   std::vector<const char*> files;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
-    const bool option = argv[i][0] == '-' && argv[i][1] != '\0';  // "-" alone is standard input
+    // "-" alone is standard input; after "--" even a name that starts with '-' is a file.
+    const bool option = !optionsEnded && argv[i][0] == '-' && argv[i][1] != '\0';
+    if (option && std::strcmp(argv[i], "--") == 0) {
+      optionsEnded = true;
+      continue;
+    }
     if (!option) {
       files.push_back(argv[i]);
       continue;
@@ -96,6 +105,7 @@ std::string ReadOptions(int argc, char** argv, Options& options) {
     if (options.help || options.version) return "";
   }
   if (files.size() != 2) return "expected an object file and an output GIF (see --help)";
+  if (*files[0] == '\0' || *files[1] == '\0') return "an empty file name (see --help)";
   options.objectFile = files[0];
   options.output = files[1];
   return "";
@@ -103,7 +113,7 @@ std::string ReadOptions(int argc, char** argv, Options& options) {
 
 void PrintUsage() {
   std::printf(
-      "usage: cubrix-render [--size WxH] [--frames N] [--start N] <object file> <output.gif>\n"
+      "usage: cubrix-render [--size WxH] [--frames N] [--start N] [--] <object file> <output.gif>\n"
       "Renders the object file through the Cubrix saver's own scene into a looping GIF.\n"
       "  --size WxH   picture size, 1 to %d pixels a side (default 640x480)\n"
       "  --frames N   frames to write, 1 to %d (default %d, the whole cycle)\n"
@@ -115,13 +125,54 @@ void PrintUsage() {
 }
 
 // Where the GIF goes. A plain file, or none yet, is written under a temporary name beside it and
-// renamed into place once complete: a failure removes only that temporary file, and an output
-// given as a link keeps the link. Anything else (a device, a pipe) is written as it stands and
-// never removed; so is standard output, named '-'.
+// renamed into place once complete: a failure or an ending signal removes only that temporary
+// file. An output given as a link, even one to no file yet, keeps the link and replaces the file
+// it ends at. Anything else (a device, a pipe), standard output ('-'), and a file in a folder the
+// user may not write to are written as they stand and never removed.
 struct Output {
   std::string target;     // the file that ends up holding the GIF
   std::string temporary;  // empty when writing the target directly
+  int syncDescriptor = -1;  // the temporary file's own, to flush it to disk before the rename
 };
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction keptActions[std::size(kEndingSignals)];
+// The temporary file an ending signal removes; a handler may only unlink a name made before.
+const char* volatile guardedTemporary = nullptr;
+
+void RemoveTemporaryAndEnd(int signalNumber) {
+  if (guardedTemporary != nullptr) unlink(guardedTemporary);
+  signal(signalNumber, SIG_DFL);  // then end by the same signal, so the parent sees why
+  raise(signalNumber);
+}
+
+// Holds the ending signals back while the temporary file and its guard change; returns the mask to
+// restore, as the program was started with.
+sigset_t BlockEndingSignals() {
+  sigset_t set, kept;
+  sigemptyset(&set);
+  for (int number : kEndingSignals) sigaddset(&set, number);
+  sigprocmask(SIG_BLOCK, &set, &kept);
+  return kept;
+}
+
+// A signal ignored at start (as under nohup) stays ignored.
+void GuardTemporary(const std::string& temporary) {
+  guardedTemporary = temporary.c_str();
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (int number : kEndingSignals) sigaddset(&action.sa_mask, number);
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    sigaction(kEndingSignals[i], nullptr, &keptActions[i]);
+    if (keptActions[i].sa_handler != SIG_IGN) sigaction(kEndingSignals[i], &action, nullptr);
+  }
+}
+
+void ReleaseTemporary() {
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &keptActions[i], nullptr);
+  guardedTemporary = nullptr;
+}
 
 mode_t CreationMode() {
   const mode_t mask = umask(0);
@@ -129,47 +180,89 @@ mode_t CreationMode() {
   return 0666 & ~mask;
 }
 
+// Follows a chain of symbolic links to the name it ends at, which need not exist yet; a relative
+// link counts from its own folder. False (errno set) for a loop or a link that cannot be read.
+bool FollowLinks(std::string& path) {
+  std::vector<char> target(PATH_MAX);
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
+    const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return false;
+    const std::string next(target.data(), static_cast<size_t>(length));
+    const size_t slash = path.rfind('/');
+    path = next[0] == '/' || slash == std::string::npos ? next : path.substr(0, slash + 1) + next;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+int OpenInPlace(const Output& output, std::string* error) {
+  const int descriptor = open(output.target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (descriptor < 0) *error = std::strerror(errno);
+  return descriptor;
+}
+
+// A new file beside the target, guarded against ending signals from the moment it exists; -1
+// with errno set when none can be made.
+int OpenTemporary(Output& output, mode_t mode) {
+  std::string name = output.target + ".XXXXXX";
+  const sigset_t kept = BlockEndingSignals();
+  int descriptor = mkstemp(&name[0]);
+  output.syncDescriptor = descriptor >= 0 ? dup(descriptor) : -1;
+  const int made = errno;
+  if (descriptor >= 0 && output.syncDescriptor < 0) {
+    unlink(name.c_str());
+    close(descriptor);
+    descriptor = -1;
+  }
+  if (descriptor >= 0) {
+    output.temporary = name;
+    GuardTemporary(output.temporary);
+    fchmod(descriptor, mode);  // mkstemp makes it 0600
+  }
+  sigprocmask(SIG_SETMASK, &kept, nullptr);
+  errno = made;
+  return descriptor;
+}
+
 // The descriptor to write the GIF to, or -1 with *error set.
 int OpenOutput(const char* path, Output& output, std::string* error) {
+  output.target = path;
   if (std::strcmp(path, "-") == 0) {
-    output.target = path;
     const int descriptor = dup(STDOUT_FILENO);  // the GIF closes its own descriptor
     if (descriptor < 0) *error = std::strerror(errno);
     return descriptor;
   }
-  struct stat status;
-  const bool plain = stat(path, &status) == 0 && S_ISREG(status.st_mode);
-  struct stat link;
-  if (!plain && lstat(path, &link) == 0) {
-    output.target = path;
-    const int descriptor = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (descriptor < 0) *error = std::strerror(errno);
-    return descriptor;
-  }
-  char* resolved = plain ? realpath(path, nullptr) : nullptr;
-  output.target = resolved != nullptr ? resolved : path;
-  std::free(resolved);
-  std::vector<char> name(output.target.begin(), output.target.end());
-  const std::string pattern = ".XXXXXX";
-  name.insert(name.end(), pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int descriptor = mkstemp(name.data());
-  if (descriptor < 0) {
-    *error = std::string("no temporary file beside it: ") + std::strerror(errno);
+  if (!FollowLinks(output.target)) {
+    *error = std::strerror(errno);
     return -1;
   }
-  output.temporary = name.data();
-  fchmod(descriptor, plain ? status.st_mode & 07777 : CreationMode());  // mkstemp makes it 0600
+  struct stat status;
+  const bool exists = stat(output.target.c_str(), &status) == 0;
+  if (exists && !S_ISREG(status.st_mode)) return OpenInPlace(output, error);
+  const int descriptor = OpenTemporary(output, exists ? status.st_mode & 07777 : CreationMode());
+  // A folder the user may not write to can still hold a file the user may: write that in place.
+  if (descriptor < 0 && (errno == EACCES || errno == EROFS)) return OpenInPlace(output, error);
+  if (descriptor < 0) *error = std::string("no temporary file beside it: ") + std::strerror(errno);
   return descriptor;
 }
 
 // Puts a complete GIF in place, or removes the temporary file of an incomplete one.
 bool FinishOutput(const Output& output, bool complete, std::string* error) {
   if (output.temporary.empty()) return complete;
-  if (complete && std::rename(output.temporary.c_str(), output.target.c_str()) == 0) return true;
-  if (complete) *error = std::strerror(errno);
-  std::remove(output.temporary.c_str());
-  return false;
+  if (complete && fsync(output.syncDescriptor) != 0) {
+    complete = false;
+    *error = std::strerror(errno);
+  }
+  close(output.syncDescriptor);
+  const sigset_t kept = BlockEndingSignals();
+  const bool placed = complete && std::rename(output.temporary.c_str(), output.target.c_str()) == 0;
+  if (complete && !placed) *error = std::strerror(errno);
+  if (!placed) unlink(output.temporary.c_str());
+  ReleaseTemporary();
+  sigprocmask(SIG_SETMASK, &kept, nullptr);
+  return placed;
 }
 
 // Reads frames out of the scene's back buffer through a bitmap of its own, which is not

@@ -1,5 +1,5 @@
 // libFuzzer target: any object file gives a LoadResult and a sound Object, draws without fault,
-// and releases every handle.
+// and releases every handle; its bytes read from memory load exactly as the file does.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "geometry/trig_tables.h"
 #include "platform/test_hooks/test_hooks.h"
@@ -45,6 +47,26 @@ void CheckObject(const Object& object, int32_t result) {
     Require(face.colourIndex >= kNoFill && face.colourIndex < colourTable.entryCount);
     for (int32_t j = 0; j < face.vertexCount; ++j) Require(WithinLimit(face.vertices[j]));
   }
+}
+
+// Everything a load gives, as numbers: its result, each Face, the colours and the report.
+std::vector<int32_t> Outcome(int32_t result, const Object& object, const LoadReport& report) {
+  std::vector<int32_t> outcome{result, object.faceCount, colourTable.entryCount, report.parsedLines};
+  for (int32_t i = 0; object.faces != nullptr && i < object.faceCount; ++i) {
+    const Face& f = object.faces[i];
+    outcome.insert(outcome.end(), {f.vertexCount, f.colourIndex, f.centroid.x, f.centroid.y, f.centroid.z, f.vertices != nullptr});
+    for (int32_t j = 0; f.vertices != nullptr && j < f.vertexCount; ++j) {
+      outcome.insert(outcome.end(), {f.vertices[j].x, f.vertices[j].y, f.vertices[j].z});
+    }
+  }
+  for (int32_t i = 0; i < colourTable.entryCount; ++i) outcome.push_back(static_cast<int32_t>(ColourTableEntries()[i].colour));
+  for (int32_t i = 0; i < report.parsedLines && i < kMaxFaces; ++i) {
+    const FaceSource& s = report.faces[i];
+    outcome.insert(outcome.end(), {s.line, s.piece, s.closingParentheses, s.colourPrefix, static_cast<int32_t>(s.missing),
+                                   s.triple, s.straddlingTriple});
+    outcome.insert(outcome.end(), s.colourText, s.colourText + strnlen(s.colourText, sizeof s.colourText));
+  }
+  return outcome;
 }
 
 // Poses the Object and draws it as the scene would, at the nearest and farthest Instance depths.
@@ -98,9 +120,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!FillScratchFile(scratch, data, size)) return 0;
 
   Object object{};
-  int32_t result = LoadObject(object, scratch.path.c_str());
+  LoadReport report{};
+  const int32_t result = LoadObject(object, scratch.path.c_str(), &report);
   CheckObject(object, result);
+  const std::vector<int32_t> fromFile = Outcome(result, object, report);
   if (result == kLoadSucceeded) DrawObject(object);
+  FreeObject(object);
+  FreeColourTable();
+
+  LoadReport memoryReport{};
+  const int32_t memoryResult = LoadObjectFromMemory(object, reinterpret_cast<const char*>(data), size, &memoryReport);
+  Require(Outcome(memoryResult, object, memoryReport) == fromFile);
   FreeObject(object);
   FreeColourTable();
   Require(TestHooks::LiveHandles(TestHooks::HandleKind::GlobalBlock) == 0);

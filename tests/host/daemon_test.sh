@@ -30,12 +30,13 @@ translates() {
   [ "$got" = "$want" ] || fail "wrapper $* ${settings[*]}: started '$got', expected '$want'"
 }
 
-# refuses ARGS...: the wrapper ends with 2 and starts nothing.
+# refuses ARGS...: the wrapper ends with 2, says why in one line and starts nothing.
 refuses() {
   local got status
-  got=$(env -u XSCREENSAVER_WINDOW CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>/dev/null)
+  got=$(env -u XSCREENSAVER_WINDOW CUBRIX_PROGRAM=/bin/echo "$wrapper" "$@" 2>"$work/stderr")
   status=$?
-  [ "$status" -eq 2 ] && [ -z "$got" ] || fail "wrapper $*: status $status, started '$got'"
+  [ "$status" -eq 2 ] && [ -z "$got" ] && [ "$(wc -l <"$work/stderr")" -eq 1 ] ||
+    fail "wrapper $*: status $status, started '$got', stderr '$(cat "$work/stderr")'"
 }
 
 translates "/p 27262983" -- -window-id 0x1a00007
@@ -53,6 +54,9 @@ refuses -window-id -5
 refuses -window-id 4294967296
 refuses -window-id 0x100000000
 refuses -window-id
+refuses -window-id ""
+refuses -window-id=
+refuses --window-id= -root
 
 # answers WRAPPER: --help and -h print usage on stdout with 0, --version the version; an option it
 # does not know gets one line on stderr under the wrapper's own name, 2, and starts nothing.

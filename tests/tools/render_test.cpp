@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,6 +128,9 @@ std::string Contents(const std::string& path) {
   return text.str();
 }
 
+// Whether a file whose name starts so is in the working folder (a temporary file left behind).
+bool Left(const std::string& start) { return std::system(("ls -a | grep -q '^" + start + "'").c_str()) == 0; }
+
 struct RenderRun {
   int status;
   std::string errors;
@@ -222,6 +226,9 @@ TEST(Render, AWrongCommandLineIsNamedInOneLineAndHelpGoesToTheOutput) {
   }
   EXPECT_EQ(Render("--colour red bad.dat x.gif").errors, "cubrix-render: unknown option '--colour'\n");
   EXPECT_EQ(Render("bad.dat").status, 16);
+  for (const char* names : {"'' x.gif", "bad.dat ''", "-- bad.dat ''"}) {
+    EXPECT_EQ(Render(names).errors, "cubrix-render: an empty file name (see --help)\n") << names;
+  }
   for (const char* help : {"--help", "-h", "--frames 2 --help"}) {
     const RenderRun run = Render(help);
     EXPECT_EQ(run.status, 0) << help;
@@ -247,8 +254,43 @@ TEST(Render, AFailedWriteLeavesWhatTheOutputNamedInPlace) {
   const RenderRun tooLarge = Render("--frames 20 " + object + " kept.gif", "trap '' XFSZ; ulimit -f 1; ");
   EXPECT_EQ(tooLarge.status, 17);
   EXPECT_EQ(Contents("kept.gif"), "kept");
-  EXPECT_EQ(std::system("ls -a | grep -q '^kept.gif.'"), 256) << "a temporary file stayed";
+  EXPECT_FALSE(Left("kept.gif.")) << "a temporary file stayed";
   std::remove("kept.gif");
+
+  // Ended by a signal, the renderer removes its temporary file and dies by that signal.
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    const std::string cut = std::string(CUBRIX_RENDER) + " --size 1000x1000 " + object + " cut.gif 2>/dev/null & " +
+                            "while kill -0 $! 2>/dev/null && ! ls -a | grep -q '^cut.gif.'; do sleep 0.01; done; " +
+                            "kill -" + std::to_string(signal) + " $!; wait $!";
+    const int status = std::system(cut.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 128 + signal);
+    EXPECT_FALSE(Left("cut.gif")) << signal;
+  }
+
+  // A link to no file yet is followed from its own folder; a failed write leaves nothing there.
+  ASSERT_EQ(mkdir("links", 0755), 0);
+  ASSERT_EQ(symlink("../made.gif", "links/dangling.gif"), 0);
+  EXPECT_EQ(Render("--frames 20 " + object + " links/dangling.gif", "trap '' XFSZ; ulimit -f 1; ").status, 17);
+  EXPECT_FALSE(Left("made.gif")) << "a half-written file or a temporary one";
+  EXPECT_EQ(Render("--frames 1 " + object + " links/dangling.gif").status, 0);
+  EXPECT_EQ(ReadGif("made.gif").frames.size(), 1u);
+  EXPECT_FALSE(Left("made.gif."));
+  std::remove("made.gif");
+  std::remove("links/dangling.gif");
+  rmdir("links");
+
+  // A writable file in a folder the user may not write to is written in place.
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(mkdir("locked", 0755), 0);
+  std::ofstream("locked/in.gif") << "old";
+  chmod("locked/in.gif", 0666);
+  if (!root) chmod("locked", 0555);
+  const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  EXPECT_EQ(Render("--frames 1 " + object + " locked/in.gif", asUser).status, 0);
+  EXPECT_EQ(ReadGif("locked/in.gif").frames.size(), 1u);
+  chmod("locked", 0755);
+  std::remove("locked/in.gif");
+  rmdir("locked");
 
   std::ofstream("target.gif") << "old";
   ASSERT_EQ(symlink("target.gif", "link.gif"), 0);
@@ -267,12 +309,14 @@ TEST(Render, ObjectsComeThroughPipesAsFromTheirFiles) {
   ASSERT_EQ(Render("--frames 3 " + object + " file.gif").status, 0);
   ASSERT_EQ(Render("--frames 3 - piped.gif", "cat " + object + " | ").status, 0);
   ASSERT_EQ(Render("--frames 3 /dev/stdin named.gif", "cat " + object + " | ").status, 0);
+  ASSERT_EQ(Render("--frames 3 -- " + object + " -dashed.gif").status, 0);
   const RenderRun toOutput = Render("--frames 3 " + object + " -");
   const std::string gif = Contents("file.gif");
   EXPECT_TRUE(Contents("piped.gif") == gif);
   EXPECT_TRUE(Contents("named.gif") == gif);
+  EXPECT_TRUE(Contents("-dashed.gif") == gif) << "after '--' a name may start with '-'";
   EXPECT_TRUE(toOutput.output == gif) << "'-' writes the standard output";
-  for (const char* name : {"file.gif", "piped.gif", "named.gif"}) std::remove(name);
+  for (const char* name : {"file.gif", "piped.gif", "named.gif", "-dashed.gif"}) std::remove(name);
   const RenderRun endless = Render("/dev/zero zero.gif");
   EXPECT_EQ(endless.status, 3);
   EXPECT_EQ(endless.errors, "/dev/zero: more than 16 MiB, the most read from standard input, a pipe or a device\n");

@@ -1,11 +1,11 @@
-# Runs PROGRAM (through EMULATOR, if given) with ARGUMENT in WORKDIR, its standard input a pipe from the file FEED if
+# Runs PROGRAM (through EMULATOR, if given) with ARGUMENT (even an empty one, after DASHES if given) in WORKDIR, its standard input a pipe from the file FEED if
 # given, and fails unless its exit status is CODE and its output and error stream together hold every line of EXPECT (a
 # list) and none of ABSENT.
 set(feed)
 if(FEED)
   set(feed COMMAND ${CMAKE_COMMAND} -E cat "${FEED}")
 endif()
-execute_process(${feed} COMMAND ${EMULATOR} "${PROGRAM}" ${ARGUMENT} WORKING_DIRECTORY "${WORKDIR}"
+execute_process(${feed} COMMAND ${EMULATOR} "${PROGRAM}" ${DASHES} "${ARGUMENT}" WORKING_DIRECTORY "${WORKDIR}"
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 if(NOT status STREQUAL CODE)
   message(FATAL_ERROR "exit status ${status}, expected ${CODE}\n${output}${errors}")
