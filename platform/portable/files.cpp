@@ -73,10 +73,13 @@ int SeekReplacement(void* cookie, off64_t* offset, int whence) {
   return 0;
 }
 
+// Only these say that written bytes may not reach the disk; a file system that cannot sync at all
+// (EINVAL, ENOTSUP, EROFS on some special and network mounts) still gets the rename.
+bool LostWrites(int syncError) { return syncError == EIO || syncError == ENOSPC || syncError == EDQUOT; }
+
 int CloseReplacement(void* cookie) {
   auto* file = static_cast<Replacement*>(cookie);
-  // A file system that cannot sync (EINVAL) still gets the rename.
-  bool kept = !file->failed && (fsync(file->descriptor) == 0 || errno == EINVAL);
+  bool kept = !file->failed && (fsync(file->descriptor) == 0 || !LostWrites(errno));
   kept = close(file->descriptor) == 0 && kept;
   kept = kept && rename(file->temporary.c_str(), file->target.c_str()) == 0;
   const int error = errno;
