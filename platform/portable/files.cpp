@@ -112,9 +112,27 @@ bool TruncatesOnOpen(const char* mode) { return mode[0] == 'w' && strchr(mode, '
 
 // Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
 // the file is opened in place, which is all such a place allows.
-FILE* OpenReplacing(const std::string& path, const char* mode) {
+// What writing through the path reaches: a link's final target, even where that does not exist
+// yet (fopen creates it there); empty for a loop of links.
+std::string LinkTarget(const std::string& path) {
   char resolved[PATH_MAX];
-  const std::string target = realpath(path.c_str(), resolved) != nullptr ? resolved : path;  // through links
+  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    char named[PATH_MAX];
+    const ssize_t length = readlink(target.c_str(), named, sizeof named);
+    if (length < 0) return target;
+    std::string next(named, static_cast<size_t>(length));
+    const size_t slash = target.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next = target.substr(0, slash + 1) + next;
+    target = next;
+  }
+  return "";
+}
+
+FILE* OpenReplacing(const std::string& path, const char* mode) {
+  const std::string target = LinkTarget(path);
+  if (target.empty()) return fopen(path.c_str(), mode);
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   // A file that may not be written is refused as before, never replaced.

@@ -173,4 +173,17 @@ TEST_F(FilesTest, OnlyASyncThatLostBytesKeepsTheOldFile) {
   }
 }
 
+// As fopen does, writing through a link that names no file yet creates the file it names.
+TEST_F(FilesTest, ADanglingLinkIsWrittenThroughNotReplaced) {
+  const std::string path = drive_ + "/windows/times.dat";
+  std::filesystem::create_directories(drive_ + "/kept");
+  std::filesystem::create_symlink("../kept/times.dat", path);
+  FILE* file = OpenPlatformFile("\\windows\\times.dat", "wb");
+  ASSERT_NE(file, nullptr);
+  fputs("through the link\n", file);
+  EXPECT_EQ(fclose(file), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(ReadHostFile(drive_ + "/kept/times.dat"), "through the link\n");
+}
+
 }  // namespace
