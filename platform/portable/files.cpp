@@ -188,8 +188,8 @@ std::string DriveFolder() {
     MakeFolders(folder);
     const int marker = open((folder + kSeedPending).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (marker >= 0) close(marker);
+    MakeFolders(folder + "/windows");
   }
-  MakeFolders(folder + "/windows");
   SeedIfPending(folder);
   return folder;
 }
