@@ -24,8 +24,8 @@ constexpr long kWindowEvents =
 constexpr char kClassProperty[] = "_CUBRIX_CLASS";
 constexpr long kLongestMarkLongs = 1024;  // 4 KiB: far beyond any class name or title we set
 
-// Each window stays at one address for its whole life: the server's image keeps a pointer to the
-// frame's shared-segment record, so the records must not move when the list grows.
+// Each window stays at one address for its whole life: Xlib's shared image (its obdata) keeps a
+// pointer to the frame's shared-segment record, so the records must not move when the list grows.
 std::vector<std::unique_ptr<NativeWindow>> windows;
 
 // A text property of a window; false when it is missing, too long, or the window is gone.
