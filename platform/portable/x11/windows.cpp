@@ -209,7 +209,7 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
   }
   if (!EnsureFrame(*native, native->shownFrame)) return;
   // The server may still be reading the image for an earlier put.
-  if (native->frames[native->shownFrame].shared) PresenterAwaitFrameRead(window);
+  if (native->frames[native->shownFrame].shared) AwaitFrameRead(*native, native->frames[native->shownFrame]);
   CopyIntoFrame(native->frames[native->shownFrame], x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
 }
@@ -256,9 +256,13 @@ void PresenterFlush() {
   if (x11.display != nullptr) SendEverything();
 }
 
-void PresenterAwaitFrameRead(HWND window) {
+void PresenterAwaitFrameRead(HWND window, const uint32_t* pixels) {
   NativeWindow* native = FindByHandle(window);
-  if (x11.display != nullptr && native != nullptr) AwaitFrameRead(*native);
+  if (x11.display == nullptr || native == nullptr) return;
+  for (Frame& frame : native->frames) {
+    if (frame.image != nullptr && FramePixels(frame) == pixels) return AwaitFrameRead(*native, frame);
+  }
+  for (Frame& frame : native->frames) AwaitFrameRead(*native, frame);
 }
 
 bool PresenterFrameIsShared(HWND window) {
