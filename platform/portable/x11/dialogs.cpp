@@ -282,15 +282,6 @@ void PresenterCloseDialog(HWND dialog) {
   PresenterFocus(owner);
 }
 
-void DialogForgetWindow(HWND window) {
-  OpenDialog* open = FindDialog(window);
-  if (x11.display == nullptr || open == nullptr) return;
-  FreeDrawing(x11.display, *open);
-  const HWND owner = open->owner;
-  dialogs.erase(dialogs.begin() + (open - dialogs.data()));
-  if (owner != nullptr) PresenterBlockInput(owner, false);
-}
-
 void DialogsForgetDisplay(Display* display) {
   for (OpenDialog& open : dialogs) FreeDrawing(display, open);
   dialogs.clear();

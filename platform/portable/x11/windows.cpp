@@ -136,7 +136,6 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
 }
 
 void PresenterDestroyWindow(HWND window) {
-  DialogForgetWindow(window);
   for (size_t i = 0; i < windows.size(); ++i) {
     if (windows[i]->window != window) continue;
     DestroyNative(*windows[i]);

@@ -133,9 +133,6 @@ bool PresenterTagMatches(Display* connection, Window xid, const char* className,
 constexpr int kDialogCaptionHeight = 20;
 // One event of a dialog window.
 void DialogHandleEvent(HWND dialog, const XEvent& event);
-// Frees what an open dialog of the window holds, as its window goes without the dialog being
-// closed (a message panel goes with its owner).
-void DialogForgetWindow(HWND window);
 // Frees what the open dialogs hold on the display, which is about to close (the server may be gone
 // already); closing them later then finds nothing to do.
 void DialogsForgetDisplay(Display* display);
