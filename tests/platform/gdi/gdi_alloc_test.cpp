@@ -27,8 +27,9 @@ void* operator new(size_t size) {
   if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
   throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
+// Not inlined: GCC would take the inlined free() of a block from operator new for a mismatch.
+__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete(void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
