@@ -39,6 +39,7 @@ import time
 
 WARM_UP_S = 1.5
 WEB_BENCH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "web_bench.js")
+WEB_SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "web")
 NAMED_CALLS = 5  # the leading system calls named per program
 CONFIGURATIONS = [
     # name, screen, preview pane (None: full screen)
@@ -125,7 +126,11 @@ class SyscallPass:
         counts = {}
         for name, (tracer, output) in self.tracers.items():
             tracer.send_signal(signal.SIGINT)  # detaches and writes the summary
-            tracer.wait(timeout=20)
+            try:
+                tracer.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                tracer.kill()  # left running, it would go on slowing the programs measured next
+                tracer.wait()
             try:
                 with open(output) as summary:
                     counts[name] = parse_strace_summary(summary.read())
@@ -270,13 +275,18 @@ def report(name, results, load):
 
 
 def report_browser(screen, pane, seconds):
-    """The web edition's cost a frame at this size, from its own benchmark, where there is one."""
-    if not os.path.exists(WEB_BENCH):
+    """The web edition's cost a frame at this size, where node and the web build are there to tell it."""
+    node = shutil.which("node")
+    if node is None or not os.path.exists(WEB_BENCH) or not os.path.isdir(WEB_SITE):
         return
     size = pane if pane is not None else screen.rsplit("x", 1)[0]
     width, height = size.split("x")
-    finished = subprocess.run(["node", WEB_BENCH, "--width", width, "--height", height,
-                               "--seconds", str(seconds)], capture_output=True, text=True)
+    try:
+        finished = subprocess.run([node, WEB_BENCH, "--width", width, "--height", height,
+                                   "--seconds", str(seconds)], capture_output=True, text=True)
+    except OSError as error:
+        print(f"browser: not measured ({error})")
+        return
     lines = finished.stdout.splitlines() or [f"(web_bench.js printed nothing; exit status {finished.returncode})"]
     print("browser:")
     for line in lines:

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -48,36 +49,53 @@ bool Finish(int fd, bool copied) {
   return copied && closed;
 }
 
-// Where hard links are refused (FAT, exFAT, some network mounts) the file is made under its own
-// name, exclusively, so that nothing there is replaced; a copy that fails removes only that file.
+bool LinksRefused(int error) { return error == EPERM || error == EOPNOTSUPP || error == ENOSYS; }
+
+// Where renaming without replacing is unknown too, the file is made under its own name,
+// exclusively, so that nothing there is replaced; a copy that fails removes only that file.
 Copy CopyExclusively(const fs::path& from, const fs::path& to) {
   int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return errno == EEXIST ? Copy::NameTaken : Copy::Failed;
-  const bool copied = CopyBytes(from, fd) && fchmod(fd, 0644) == 0;
-  if (Finish(fd, copied)) return Copy::Made;
+  if (Finish(fd, CopyBytes(from, fd))) return Copy::Made;
   const int error = errno;
   unlink(to.c_str());
   errno = error;
   return Copy::Failed;
 }
 
-// Written whole under a private name first, then linked into place: link() never replaces an
-// existing name, and no reader ever sees half a file.
+// Removes the private copy, keeping errno for the outcome.
+Copy Dropping(const std::string& temporary, Copy outcome) {
+  const int error = errno;
+  unlink(temporary.c_str());
+  errno = error;
+  return outcome;
+}
+
+// Puts the finished private copy in place without replacing what is there: link() where the file
+// system has hard links, a non-replacing rename where it refuses them (FAT, exFAT, some network
+// mounts). Either way no reader ever sees half a file.
+Copy PlaceWhole(const std::string& temporary, const fs::path& from, const fs::path& to) {
+  if (link(temporary.c_str(), to.c_str()) == 0) return Dropping(temporary, Copy::Made);
+  if (errno == EEXIST) return Dropping(temporary, Copy::NameTaken);
+  if (!LinksRefused(errno)) return Dropping(temporary, Copy::Failed);
+  if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return Copy::Made;
+  }
+  if (errno == EEXIST) return Dropping(temporary, Copy::NameTaken);
+  if (errno != EINVAL && errno != ENOSYS) return Dropping(temporary, Copy::Failed);
+  Dropping(temporary, Copy::Failed);
+  return CopyExclusively(from, to);
+}
+
+// Written whole under a private name first, then placed under the final one.
 Copy CopyIfAbsent(const fs::path& from, const fs::path& to) {
   std::string temporary = (to.parent_path() / ".seed-XXXXXX").string();
   int fd = mkstemp(temporary.data());
   if (fd < 0) return Copy::Failed;
-  bool copied = CopyBytes(from, fd);
-  copied = Finish(fd, copied) && fchmodat(AT_FDCWD, temporary.c_str(), 0644, 0) == 0;
-  const bool linked = copied && link(temporary.c_str(), to.c_str()) == 0;
-  const int error = errno;
-  unlink(temporary.c_str());
-  if (linked) return Copy::Made;
-  if (!copied) {
-    errno = error;
-    return Copy::Failed;
-  }
-  return error == EEXIST ? Copy::NameTaken : CopyExclusively(from, to);
+  // Best effort: some network mounts refuse modes, and mkstemp's 0600 still lets the user read it.
+  (void)fchmod(fd, 0644);
+  if (!Finish(fd, CopyBytes(from, fd))) return Dropping(temporary, Copy::Failed);
+  return PlaceWhole(temporary, from, to);
 }
 
 }  // namespace

@@ -73,10 +73,13 @@ int SeekReplacement(void* cookie, off64_t* offset, int whence) {
   return 0;
 }
 
+// Only these say that written bytes may not reach the disk; a file system that cannot sync at all
+// (EINVAL, ENOTSUP, EROFS on some special and network mounts) still gets the rename.
+bool LostWrites(int syncError) { return syncError == EIO || syncError == ENOSPC || syncError == EDQUOT; }
+
 int CloseReplacement(void* cookie) {
   auto* file = static_cast<Replacement*>(cookie);
-  // A file system that cannot sync (EINVAL) still gets the rename.
-  bool kept = !file->failed && (fsync(file->descriptor) == 0 || errno == EINVAL);
+  bool kept = !file->failed && (fsync(file->descriptor) == 0 || !LostWrites(errno));
   kept = close(file->descriptor) == 0 && kept;
   kept = kept && rename(file->temporary.c_str(), file->target.c_str()) == 0;
   const int error = errno;
@@ -109,9 +112,27 @@ bool TruncatesOnOpen(const char* mode) { return mode[0] == 'w' && strchr(mode, '
 
 // Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
 // the file is opened in place, which is all such a place allows.
-FILE* OpenReplacing(const std::string& path, const char* mode) {
+// What writing through the path reaches: a link's final target, even where that does not exist
+// yet (fopen creates it there); empty for a loop of links.
+std::string LinkTarget(const std::string& path) {
   char resolved[PATH_MAX];
-  const std::string target = realpath(path.c_str(), resolved) != nullptr ? resolved : path;  // through links
+  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    char named[PATH_MAX];
+    const ssize_t length = readlink(target.c_str(), named, sizeof named);
+    if (length < 0) return target;
+    std::string next(named, static_cast<size_t>(length));
+    const size_t slash = target.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next = target.substr(0, slash + 1) + next;
+    target = next;
+  }
+  return "";
+}
+
+FILE* OpenReplacing(const std::string& path, const char* mode) {
+  const std::string target = LinkTarget(path);
+  if (target.empty()) return fopen(path.c_str(), mode);
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   // A file that may not be written is refused as before, never replaced.
@@ -167,8 +188,8 @@ std::string DriveFolder() {
     MakeFolders(folder);
     const int marker = open((folder + kSeedPending).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (marker >= 0) close(marker);
+    MakeFolders(folder + "/windows");
   }
-  MakeFolders(folder + "/windows");
   SeedIfPending(folder);
   return folder;
 }

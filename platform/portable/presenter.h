@@ -72,9 +72,10 @@ bool PresenterWindowFrame(HWND window, int width, int height, uint32_t** pixels,
 // to begin with: a bitmap may hold it, so that a whole-window copy can exchange the two images.
 // It goes with the window's frame image, reported the same way.
 bool PresenterWindowSpareFrame(HWND window, const uint32_t* inUse, uint32_t** pixels, int* stride);
-// Returns once the display server has read what it was last sent of the window's frame images,
-// so that they may be drawn into again; usually without waiting.
-void PresenterAwaitFrameRead(HWND window);
+// Returns once the display server has read what it was last sent from the window's frame image
+// that starts at pixels (from every image of the window, for other pixels), so that it may be
+// drawn into again; usually without waiting. The other image may meanwhile still be read.
+void PresenterAwaitFrameRead(HWND window, const uint32_t* pixels);
 
 // Pointer. PresenterCursorPos asks the display where the pointer is now (in screen pixels).
 // PresenterLastPointer answers without asking: where the last input event for one of our windows,

@@ -23,6 +23,6 @@ void ResetPortablePlatform() {
   ResetKernel();
   ResetFiles();
 #if CUBRIX_TEST_SEAM
-  for (bool& on : seamState.switches) on = true;
+  for (int which = 0; which < Seam::kSwitchCount; ++which) Seam::SetSwitch(static_cast<Seam::Switch>(which), true);
 #endif
 }

@@ -32,6 +32,9 @@ bool LeftIgnored(int number) {
 void InstallTerminationHandler() {
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
+  // A second signal during the clean-up must not fail the write and fsync of times.dat with EINTR;
+  // poll and nanosleep still return early, which is how the message loop notices.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   for (int number : kTerminationSignals) sigaddset(&action.sa_mask, number);
   // Daemons end their savers with SIGTERM; XSecureLock's reset sends SIGUSR1, a closed terminal

@@ -80,6 +80,7 @@ enum class Switch {
   PixelExchange,   // off: a whole-bitmap copy onto a whole window surface copies (gdi/exchange.h)
 };
 constexpr int kSwitchCount = 3;
+static_assert(static_cast<int>(Switch::PixelExchange) + 1 == kSwitchCount, "a switch added last counts");
 
 struct State {
   const Recorder* recorder = nullptr;

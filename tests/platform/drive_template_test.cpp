@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,12 +16,21 @@
 #include "platform/win32.h"
 #include "tests/support/platform_test.h"
 
-// Hard links as a FAT or exFAT file system answers them, while refuseLinks is set: the seed
-// calls link() and meets this one instead of the C library's.
-bool refuseLinks = false;
+// Links and renames as other file systems answer them: while linkError or renameError is set, the
+// seed's link() or renameat2() meets these instead of the C library's and fails with that errno.
+int linkError = 0;
+int renameError = 0;
 extern "C" int link(const char* from, const char* to) noexcept {
-  if (!refuseLinks) return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
-  errno = EPERM;
+  if (linkError == 0) return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+  errno = linkError;
+  return -1;
+}
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to,
+                         unsigned flags) noexcept {
+  if (renameError == 0) {
+    return static_cast<int>(syscall(SYS_renameat2, fromFolder, from, toFolder, to, flags));
+  }
+  errno = renameError;
   return -1;
 }
 
@@ -98,18 +108,29 @@ TEST_F(DriveTemplateTest, AMissingOrUnreadableTemplateSeedsNothing) {
   }
 }
 
-TEST_F(DriveTemplateTest, WhereHardLinksAreRefusedEachFileIsCreatedExclusively) {
-  std::string target = drive_ + "/fat";
-  Write(target + "/windows/Cube.dat", "the user's own object\n");
-  refuseLinks = true;
-  const SeedOutcome outcome = SeedDrive(target, template_);
-  refuseLinks = false;
-  EXPECT_EQ(outcome.copied, 1);
-  EXPECT_EQ(outcome.failure, "");
-  EXPECT_EQ(Read(target + "/windows/Cube.dat"), "the user's own object\n");
-  EXPECT_EQ(Read(target + "/windows/sub/notes.txt"), "nested\n");
-  for (const auto& entry : fs::directory_iterator(target + "/windows")) {
-    EXPECT_EQ(entry.path().filename().string().rfind(".seed-", 0), std::string::npos) << entry.path();
+// FAT and exFAT refuse links (EPERM) but rename without replacing; a file system that knows
+// neither gets an exclusive copy. A link or rename that fails otherwise (EIO, ENOSPC) is a failure.
+TEST_F(DriveTemplateTest, WhereHardLinksAreRefusedTheFileIsStillPlacedWhole) {
+  struct Case { int link, rename; bool placed; };
+  for (const Case& c : {Case{EPERM, 0, true}, Case{EOPNOTSUPP, EINVAL, true},
+                        Case{EIO, 0, false}, Case{EPERM, ENOSPC, false}}) {
+    SCOPED_TRACE(std::to_string(c.link) + " " + std::to_string(c.rename));
+    std::string target = drive_ + "/fat" + std::to_string(c.link) + "-" + std::to_string(c.rename);
+    Write(target + "/windows/Cube.dat", "the user's own object\n");
+    linkError = c.link;
+    renameError = c.rename;
+    const SeedOutcome outcome = SeedDrive(target, template_);
+    linkError = renameError = 0;
+    EXPECT_EQ(outcome.copied, c.placed ? 1 : 0);
+    EXPECT_EQ(outcome.failure.empty(), c.placed) << outcome.failure;
+    EXPECT_EQ(Read(target + "/windows/Cube.dat"), "the user's own object\n");
+    EXPECT_EQ(fs::exists(target + "/windows/sub/notes.txt"), c.placed);
+    if (c.placed) {
+      EXPECT_EQ(Read(target + "/windows/sub/notes.txt"), "nested\n");
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(target + "/windows")) {
+      EXPECT_EQ(entry.path().filename().string().rfind(".seed-", 0), std::string::npos) << entry.path();
+    }
   }
 }
 

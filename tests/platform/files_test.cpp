@@ -2,6 +2,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +14,15 @@
 
 #include "platform/win32.h"
 #include "tests/support/platform_test.h"
+
+// While fsyncError is set, the platform's fsync() meets this one and fails with that errno, as
+// file systems that cannot sync, or that lost written bytes, answer.
+int fsyncError = 0;
+extern "C" int fsync(int descriptor) {
+  if (fsyncError == 0) return fdatasync(descriptor);
+  errno = fsyncError;
+  return -1;
+}
 
 namespace {
 
@@ -142,6 +154,36 @@ TEST_F(FilesTest, WritersReplaceTheFileWholeWhenTheyClose) {
   for (const auto& entry : std::filesystem::directory_iterator(drive_ + "/windows")) {
     EXPECT_EQ(entry.path().filename(), "times.dat") << "left behind";
   }
+}
+
+// A file system that cannot sync keeps the new text; one that lost written bytes keeps the old.
+TEST_F(FilesTest, OnlyASyncThatLostBytesKeepsTheOldFile) {
+  const std::string path = drive_ + "/windows/times.dat";
+  WriteHostFile(path, "old text\n");
+  for (int error : {ENOTSUP, EROFS, EIO}) {
+    FILE* file = OpenPlatformFile("\\windows\\times.dat", "wb");
+    ASSERT_NE(file, nullptr);
+    fputs("new text\n", file);
+    fsyncError = error;
+    const int closed = fclose(file);
+    fsyncError = 0;
+    EXPECT_EQ(closed, error == EIO ? EOF : 0) << error;
+    EXPECT_EQ(ReadHostFile(path), error == EIO ? "old text\n" : "new text\n") << error;
+    WriteHostFile(path, "old text\n");
+  }
+}
+
+// As fopen does, writing through a link that names no file yet creates the file it names.
+TEST_F(FilesTest, ADanglingLinkIsWrittenThroughNotReplaced) {
+  const std::string path = drive_ + "/windows/times.dat";
+  std::filesystem::create_directories(drive_ + "/kept");
+  std::filesystem::create_symlink("../kept/times.dat", path);
+  FILE* file = OpenPlatformFile("\\windows\\times.dat", "wb");
+  ASSERT_NE(file, nullptr);
+  fputs("through the link\n", file);
+  EXPECT_EQ(fclose(file), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(ReadHostFile(drive_ + "/kept/times.dat"), "through the link\n");
 }
 
 }  // namespace

@@ -433,6 +433,9 @@ TEST_F(UserTest, TerminationSignalDestroysTheWindowsAndEndsTheLoop) {
   HWND window = Create();
   SetTimer(window, 1, 50, nullptr);
   InstallTerminationHandler();
+  struct sigaction installed {};
+  sigaction(SIGTERM, nullptr, &installed);
+  EXPECT_NE(installed.sa_flags & SA_RESTART, 0) << "the clean-up's writes would fail with EINTR";
   raise(SIGTERM);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);

@@ -17,7 +17,7 @@ bool MoveOntoSpareFrame(SurfaceRecord& bitmap, SurfaceRecord& window) {
   uint32_t* spare = nullptr;
   int stride = 0;
   if (!PresenterWindowSpareFrame(window.frameOf, window.pixels, &spare, &stride)) return false;
-  PresenterAwaitFrameRead(window.frameOf);
+  PresenterAwaitFrameRead(window.frameOf, spare);
   CopyRects(Surface{spare, bitmap.width, bitmap.height, stride}, SurfaceOf(bitmap), bitmap.damage);
   ReleasePixels(bitmap);
   bitmap.pixels = spare;

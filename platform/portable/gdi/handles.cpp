@@ -63,6 +63,39 @@ HGDIOBJ NewStockPaint(Kind kind, COLORREF colour, bool hollow) {
   return handle;
 }
 
+bool Complete(const StockObjects& made) {
+  return made.whiteBrush != nullptr && made.blackBrush != nullptr && made.nullBrush != nullptr &&
+         made.blackPen != nullptr && made.defaultBitmap != nullptr && made.defaultPalette != nullptr;
+}
+
+// Gives back the slots (and the pixel) of a stock that could not be made whole.
+void DropStock() {
+  for (HGDIOBJ handle : {stock.whiteBrush, stock.blackBrush, stock.nullBrush, stock.blackPen,
+                         stock.defaultBitmap, static_cast<HGDIOBJ>(stock.defaultPalette)}) {
+    GdiObject* object = Lookup(handle);
+    if (object == nullptr) continue;
+    if (SurfaceRecord* pixel = std::get_if<SurfaceRecord>(&object->record)) {
+      UnmapPixels(pixel->pixels, pixel->mappedPixels);
+    }
+    ReleaseSlot(*object);
+  }
+  stock = StockObjects();
+}
+
+bool FillStock(SurfaceRecord& pixel, PaletteRecord& palette) {
+  pixel.pixels = MapPixels(1);
+  if (pixel.pixels == nullptr) return false;
+  pixel.mappedPixels = 1;
+  pixel.width = pixel.height = pixel.stride = 1;
+  try {
+    palette.entries.assign(std::begin(kDefaultPalette), std::end(kDefaultPalette));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// Out of memory, nothing of it is kept, and the next call tries again.
 void MakeStock() {
   stock.whiteBrush = NewStockPaint(Kind::Brush, RGB(255, 255, 255), false);
   stock.blackBrush = NewStockPaint(Kind::Brush, RGB(0, 0, 0), false);
@@ -72,20 +105,11 @@ void MakeStock() {
   stock.defaultPalette = static_cast<HPALETTE>(NewObject(Kind::Palette));
   GdiObject* bitmap = Lookup(stock.defaultBitmap);
   GdiObject* palette = Lookup(stock.defaultPalette);
-  if (stock.nullBrush == nullptr || stock.blackPen == nullptr || bitmap == nullptr || palette == nullptr) {
-    stock = StockObjects();  // out of memory: tried again on the next call
-    return;
-  }
+  if (!Complete(stock) || bitmap == nullptr || palette == nullptr) return DropStock();
   bitmap->stock = palette->stock = true;
-  SurfaceRecord& pixel = std::get<SurfaceRecord>(bitmap->record);
-  pixel.pixels = MapPixels(1);
-  if (pixel.pixels == nullptr) {
-    stock = StockObjects();
-    return;
+  if (!FillStock(std::get<SurfaceRecord>(bitmap->record), std::get<PaletteRecord>(palette->record))) {
+    DropStock();
   }
-  pixel.mappedPixels = 1;
-  pixel.width = pixel.height = pixel.stride = 1;
-  std::get<PaletteRecord>(palette->record).entries.assign(std::begin(kDefaultPalette), std::end(kDefaultPalette));
 }
 
 }  // namespace

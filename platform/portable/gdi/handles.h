@@ -88,5 +88,5 @@ struct StockObjects {
   HGDIOBJ defaultBitmap = nullptr;
   HPALETTE defaultPalette = nullptr;
 };
-// Null members when memory ran out; tried again on the next call.
+// All null when memory ran out; tried again on the next call.
 const StockObjects& Stock();

@@ -57,15 +57,18 @@ void DestroyDc(GdiObject& object) {
 }
 
 // A new context with the defaults Windows gives one: white brush, black pen, default palette.
+// The stock comes first: making it adds slots, which would move the new context's record.
 HDC NewDc(HGDIOBJ bitmap) {
+  const StockObjects defaults = Stock();
+  if (defaults.whiteBrush == nullptr) return nullptr;
   void* handle = NewObject(Kind::Dc);
   GdiObject* object = Lookup(handle);
   if (object == nullptr) return nullptr;
   DcRecord& dc = std::get<DcRecord>(object->record);
   dc.bitmap = bitmap;
-  dc.brush = Stock().whiteBrush;
-  dc.pen = Stock().blackPen;
-  dc.palette = Stock().defaultPalette;
+  dc.brush = defaults.whiteBrush;
+  dc.pen = defaults.blackPen;
+  dc.palette = defaults.defaultPalette;
   Select(dc.bitmap);
   Select(dc.brush);
   Select(dc.pen);
@@ -212,7 +215,8 @@ HPALETTE DcSelectedPalette(HDC dc) {
 HDC CreateCompatibleDC(HDC dc) {
   if (InjectedFailure(Call::CreateCompatibleDC)) return nullptr;
   if (dc != nullptr && FindDc(dc) == nullptr) return nullptr;
-  return NewDc(Stock().defaultBitmap);
+  const HGDIOBJ bitmap = Stock().defaultBitmap;
+  return bitmap != nullptr ? NewDc(bitmap) : nullptr;
 }
 
 // Also frees a window's own context when the window table lets go of it.

@@ -92,7 +92,7 @@ void ReleasePixels(SurfaceRecord& surface) {
 }
 
 void AwaitServer(const SurfaceRecord& surface) {
-  if (surface.frameOf != nullptr) PresenterAwaitFrameRead(surface.frameOf);
+  if (surface.frameOf != nullptr) PresenterAwaitFrameRead(surface.frameOf, surface.pixels);
 }
 
 void MoveOffFrame(SurfaceRecord& surface) {

@@ -105,8 +105,9 @@ bool HandleEvent(XEvent& event) {
     return true;
   }
   if (event.type == x11.completionType) {
-    NativeWindow* native = FindByXid(reinterpret_cast<XShmCompletionEvent&>(event).drawable);
-    if (native != nullptr && native->unread > 0) --native->unread;
+    const auto& completion = reinterpret_cast<XShmCompletionEvent&>(event);
+    NativeWindow* native = FindByXid(completion.drawable);
+    if (native != nullptr) CountCompletion(*native, completion);
     return false;
   }
   NativeWindow* native = FindByXid(event.xany.window);

@@ -78,9 +78,17 @@ bool CreatePlainFrame(Frame& frame, int width, int height) {
   return true;
 }
 
-Bool IsCompletionFor(Display*, XEvent* event, XPointer window) {
-  const bool done = event->type == x11.completionType &&
-                    reinterpret_cast<XShmCompletionEvent*>(event)->drawable == *reinterpret_cast<Window*>(window);
+// Which completions are awaited: those of puts from one segment to one window.
+struct Completion {
+  Window xid;
+  ShmSeg segment;
+};
+
+Bool IsCompletionFor(Display*, XEvent* event, XPointer awaited) {
+  const auto* completion = reinterpret_cast<const XShmCompletionEvent*>(event);
+  const auto* wanted = reinterpret_cast<const Completion*>(awaited);
+  const bool done = event->type == x11.completionType && completion->drawable == wanted->xid &&
+                    completion->shmseg == wanted->segment;
   return done ? True : False;
 }
 
@@ -171,36 +179,51 @@ void PutFrame(NativeWindow& native, int x, int y, int width, int height) {
 
 void SendHeldPuts(NativeWindow& native) {
   if (native.held.empty()) return;
+  size_t lastOf[2] = {0, 0};
+  bool sent[2] = {false, false};
+  for (size_t i = 0; i < native.held.size(); ++i) {
+    lastOf[native.held[i].frame] = i;
+    sent[native.held[i].frame] = true;
+  }
   for (size_t i = 0; i < native.held.size(); ++i) {
     const HeldPut& put = native.held[i];
-    // The server must have read the segment before it is drawn into again. It handles requests in
-    // order, so the last put's completion says that all were read; AwaitFrameRead waits for it.
-    const bool last = i + 1 == native.held.size();
+    // An image must have been read before it is drawn into again. The server handles requests in
+    // order, so the completion of an image's last put says that all of them were read; the other
+    // image may meanwhile be drawn into without waiting for this one.
+    const bool last = i == lastOf[put.frame];
     XShmPutImage(x11.display, native.xid, native.gc, native.frames[put.frame].image, put.x, put.y, put.x, put.y,
                  static_cast<unsigned>(put.width), static_cast<unsigned>(put.height), last ? True : False);
   }
   native.held.clear();
-  ++native.unread;
+  for (int index = 0; index < 2; ++index) {
+    if (sent[index]) ++native.frames[index].unread;
+  }
   x11.unflushed = true;
 }
 
-void AwaitFrameRead(NativeWindow& native) {
-  if (native.unread == 0) return;
+void CountCompletion(NativeWindow& native, const XShmCompletionEvent& completion) {
+  for (Frame& frame : native.frames) {
+    if (frame.shared && frame.shm.shmseg == completion.shmseg && frame.unread > 0) --frame.unread;
+  }
+}
+
+void AwaitFrameRead(NativeWindow& native, Frame& frame) {
+  if (frame.unread == 0) return;
   if (native.xid == 0) {
-    native.unread = 0;  // a window that is gone reports nothing more
+    frame.unread = 0;  // a window that is gone reports nothing more
     return;
   }
+  Completion awaited{native.xid, frame.shm.shmseg};
   XEvent event;
   // A frame ago the event was mostly in already; taking it needs no round trip.
-  while (native.unread > 0 &&
-         XCheckIfEvent(x11.display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native.xid))) {
-    --native.unread;
+  while (frame.unread > 0 && XCheckIfEvent(x11.display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&awaited))) {
+    --frame.unread;
   }
-  if (native.unread == 0) return;
+  if (frame.unread == 0) return;
   // Once the server answers, it has handled every put before; a put it refused (the window gone)
   // reports no completion, so none is waited for beyond this.
   XSync(x11.display, False);
-  while (XCheckIfEvent(x11.display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&native.xid))) {
+  while (XCheckIfEvent(x11.display, &event, IsCompletionFor, reinterpret_cast<XPointer>(&awaited))) {
   }
-  native.unread = 0;
+  frame.unread = 0;
 }

@@ -24,8 +24,8 @@ constexpr long kWindowEvents =
 constexpr char kClassProperty[] = "_CUBRIX_CLASS";
 constexpr long kLongestMarkLongs = 1024;  // 4 KiB: far beyond any class name or title we set
 
-// Each window stays at one address for its whole life: the server's image keeps a pointer to the
-// frame's shared-segment record, so the records must not move when the list grows.
+// Each window stays at one address for its whole life: Xlib's shared image (its obdata) keeps a
+// pointer to the frame's shared-segment record, so the records must not move when the list grows.
 std::vector<std::unique_ptr<NativeWindow>> windows;
 
 // A text property of a window; false when it is missing, too long, or the window is gone.
@@ -208,7 +208,7 @@ void PresenterShowPixels(HWND window, int x, int y, int width, int height, const
   }
   if (!EnsureFrame(*native, native->shownFrame)) return;
   // The server may still be reading the image for an earlier put.
-  if (native->frames[native->shownFrame].shared) PresenterAwaitFrameRead(window);
+  if (native->frames[native->shownFrame].shared) AwaitFrameRead(*native, native->frames[native->shownFrame]);
   CopyIntoFrame(native->frames[native->shownFrame], x, y, width, height, pixels, stride);
   PutFrame(*native, x, y, width, height);
 }
@@ -255,9 +255,13 @@ void PresenterFlush() {
   if (x11.display != nullptr) SendEverything();
 }
 
-void PresenterAwaitFrameRead(HWND window) {
+void PresenterAwaitFrameRead(HWND window, const uint32_t* pixels) {
   NativeWindow* native = FindByHandle(window);
-  if (x11.display != nullptr && native != nullptr) AwaitFrameRead(*native);
+  if (x11.display == nullptr || native == nullptr) return;
+  for (Frame& frame : native->frames) {
+    if (frame.image != nullptr && FramePixels(frame) == pixels) return AwaitFrameRead(*native, frame);
+  }
+  for (Frame& frame : native->frames) AwaitFrameRead(*native, frame);
 }
 
 bool PresenterFrameIsShared(HWND window) {

@@ -47,6 +47,7 @@ struct Frame {
   bool shared = false;
   bool direct = false;  // pixels in the image have our 0x00RRGGBB layout
   size_t plainPixels = 0;  // the mapping behind a plain image's data
+  int unread = 0;  // batches of shared puts from this image whose completion the server has yet to report
 };
 
 struct NativeWindow {
@@ -61,7 +62,6 @@ struct NativeWindow {
   GC gc;
   Frame frames[2];     // the second only once the GDI asks for a spare
   int shownFrame = 0;  // the image last sent
-  int unread = 0;      // batches of shared puts whose completion the server has yet to report
   std::vector<HeldPut> held{};  // shared puts not yet sent
 };
 
@@ -86,12 +86,15 @@ char* FramePixelAddress(const Frame& frame, int x, int y);
 void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint32_t* pixels, int stride);
 // Sends a rectangle of the image shown to the window, or holds it for SendHeldPuts.
 void PutFrame(NativeWindow& native, int x, int y, int width, int height);
-// Sends the window's held puts as one batch, whose last put alone asks for a completion.
+// Sends the window's held puts as one batch, in which the last put from each image alone asks for
+// a completion.
 void SendHeldPuts(NativeWindow& native);
-// Returns once the server has read every shared put of the window's images that was sent. Held
-// ones are not waited for: the server is not reading them, and they show what the image holds
-// when they go.
-void AwaitFrameRead(NativeWindow& native);
+// Returns once the server has read every shared put from this image of the window that was sent.
+// Held ones are not waited for: the server is not reading them, and they show what the image
+// holds when they go.
+void AwaitFrameRead(NativeWindow& native, Frame& frame);
+// A shared put's completion has come in; the image it was sent from counts it off.
+void CountCompletion(NativeWindow& native, const XShmCompletionEvent& completion);
 
 // ---- windows.cpp ----
 

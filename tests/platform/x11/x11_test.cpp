@@ -282,6 +282,40 @@ TEST_F(X11Test, AFrameWaitsUntilTheServerHasReadTheLastOne) {
   DestroyWindow(window);
 }
 
+// With the images traded, the back bitmap holds the other image than the one just sent: drawing on
+// it need not wait for the server to read that put, so drawing overlaps the server's reading.
+TEST_F(X11Test, DrawingOnTheBackImageDoesNotWaitForThePutOfTheOther) {
+  constexpr int kWidth = 64, kHeight = 48;
+  const RECT whole = {0, 0, kWidth, kHeight};
+  HWND window = Popup(kWidth, kHeight);
+  ASSERT_NE(window, nullptr);
+  HDC dc = GetDC(window);
+  HDC back = CreateCompatibleDC(dc);
+  SelectObject(back, CreateCompatibleBitmap(dc, kWidth, kHeight));
+  FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
+  if (!PresenterFrameIsShared(window)) GTEST_SKIP() << "the server offers no shared memory";
+  ServerPixels(window, kWidth, kHeight);  // every put so far is read
+  XGrabServer(observer_);
+  XSync(observer_, False);
+  std::atomic<bool> released{false};
+  std::thread release([&released] {
+    usleep(500 * 1000);
+    released = true;
+    XUngrabServer(observer_);
+    XFlush(observer_);
+  });
+  BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
+  FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  const bool waited = released;
+  release.join();
+  EXPECT_FALSE(waited) << "drawing on one image waited for the server to read the other";
+  EXPECT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data));
+  DeleteDC(back);
+  ReleaseDC(window, dc);
+  DestroyWindow(window);
+}
+
 // A whole-window copy trades the window's and the bitmap's frame images. Frames that draw on the
 // back bitmap before clearing it, or on the window between copies, must still see every surface
 // as plain copies would leave it: here two memory bitmaps, between which nothing is traded.
