@@ -210,7 +210,7 @@ void PresenterFlush() {}
 // The GDI keeps its own surfaces: the canvas's picture needs its own byte order anyway.
 bool PresenterWindowFrame(HWND, int, int, uint32_t**, int*) { return false; }
 bool PresenterWindowSpareFrame(HWND, const uint32_t*, uint32_t**, int*) { return false; }
-void PresenterAwaitFrameRead(HWND) {}
+void PresenterAwaitFrameRead(HWND, const uint32_t*) {}
 
 bool PresenterCursorPos(POINT* point) {
   int xy[2];
