@@ -146,11 +146,18 @@ async function nativeFrameCost() {
 
 (async () => {
   if (!onlyFrameCost) pageSize();
-  const server = spawn('python3', ['-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site]);
-  const port = await new Promise((resolve) => server.stdout.on('data', (d) => {
-    const m = /port (\d+)/.exec(String(d));
-    if (m) resolve(m[1]);
-  }));
+  // Unbuffered (-u), or the server says its port only when it ends.
+  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site],
+    { stdio: ['ignore', 'pipe', 'ignore'] });
+  const port = await new Promise((resolve, reject) => {
+    let said = '';
+    server.stdout.on('data', (d) => {
+      said += d;
+      const m = /port (\d+)/.exec(said);
+      if (m) resolve(m[1]);
+    });
+    server.on('exit', (status) => reject(new Error(`the web server ended (status ${status}) before it served`)));
+  });
   const base = `http://127.0.0.1:${port}/`;
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
   try {
