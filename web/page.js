@@ -89,7 +89,7 @@
   function ended(page) {
     const stats = readStatistics(page.instance);
     if (stats) {
-      localStorage.setItem('cubrix.stats', JSON.stringify(stats));
+      store('cubrix.stats', JSON.stringify(stats));
       if (page.fullScreen) showStatistics(stats);
     }
     if (page !== run) return;
@@ -105,6 +105,34 @@
     try {
       const text = instance.FS.readFile(DRIVE + 'times.dat', { encoding: 'utf8' });
       return text.trim().split(/\r?\n/).map((line) => line.split('=').map((part) => part.trim()));
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // The browser may refuse its storage (full, or turned off): the page then keeps nothing.
+  function store(key, value) {
+    try {
+      localStorage.setItem(key, value);
+    } catch (e) {
+      // nothing kept
+    }
+  }
+
+  function stored(key) {
+    try {
+      return localStorage.getItem(key);
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // What an earlier run kept, when it is still pairs of a label and a value; otherwise none.
+  function storedStatistics() {
+    try {
+      const stats = JSON.parse(stored('cubrix.stats'));
+      const pair = (p) => Array.isArray(p) && p.length === 2 && p.every((part) => typeof part === 'string');
+      return Array.isArray(stats) && stats.every(pair) ? stats : null;
     } catch (e) {
       return null;
     }
@@ -157,9 +185,15 @@
     start(false);
   }
 
+  // The gallery shows its placeholder again, so that any object, the one last picked too, can be
+  // picked next. The share link keeps the page's options but not `frames`, which holds the run.
   function edited() {
-    localStorage.setItem('cubrix.object', editor.value);
-    $('share').href = location.pathname + location.search + '#object=' + encodeURIComponent(editor.value);
+    store('cubrix.object', editor.value);
+    $('gallery').value = '';
+    const options = new URLSearchParams(location.search);
+    options.delete('frames');
+    const search = options.toString();
+    $('share').href = location.pathname + (search ? '?' + search : '') + '#object=' + encodeURIComponent(editor.value);
   }
 
   function objectFromLink() {
@@ -258,9 +292,9 @@
   }
 
   async function begin() {
-    const stats = localStorage.getItem('cubrix.stats');
-    if (stats) showStatistics(JSON.parse(stats));
-    let text = objectFromLink() ?? localStorage.getItem('cubrix.object');
+    const stats = storedStatistics();
+    if (stats) showStatistics(stats);
+    let text = objectFromLink() ?? stored('cubrix.object');
     if (text === null) text = await (await fetch('objects/Cube.dat')).text();
     setObject(text);
     offerDownloads();

@@ -123,14 +123,35 @@ function checkerSays(file, line) {
   return String(run.stderr).split('\n').filter((said) => said.startsWith(`Cube.dat:${line}:`)).join('  ');
 }
 
-test('a shared link opens the same object text', async () => {
+// The link keeps the canvas's size, but not the frame the sharer's run was held at.
+test('a shared link opens the same object text, and runs on', async () => {
   const text = '# 100% #hash & ?query\n[1,2,3] (0,0,0) (9,0,0) (0,9,0)\n';
-  const editor = await open(base);
+  const editor = await open(`${base}?size=${width}x${height}&frames=2`);
   await editor.fill('#object', text);
-  const shared = await editor.getAttribute('#share', 'href');
+  const shared = new URL(await editor.getAttribute('#share', 'href'), base);
   await editor.close();
-  const page = await open(new URL(shared, base).href);
+  assert.deepStrictEqual([...shared.searchParams], [['size', `${width}x${height}`]]);
+  const page = await open(shared.href);
   assert.strictEqual(await page.inputValue('#object'), text);
+  await page.close();
+});
+
+// Storage that refuses to keep anything, with a record no earlier page could have written.
+test('the page starts and edits when its storage is full or holds a corrupt record', async () => {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(base);
+  await page.evaluate(() => localStorage.setItem('cubrix.stats', '{"Total Frames'));
+  await page.addInitScript(() => {
+    Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };
+  });
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('verdict').textContent !== '');
+  await page.fill('#object', '# no faces\n');
+  await page.waitForSelector('#message:not([hidden])');
+  assert.ok(await page.isHidden('#stats'));
+  assert.deepStrictEqual(errors, []);
   await page.close();
 });
 
