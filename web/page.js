@@ -5,6 +5,7 @@
 (() => {
   const DRIVE = '/home/web_user/.local/share/cubrix/drive_c/windows/';
   const SETTLE_MS = 400;  // an edit starts a new run once typing pauses this long
+  const DOWNLOAD_KEPT_MS = 40000;
   const WM_LBUTTONDOWN = 0x201, WM_RBUTTONDOWN = 0x204, WM_MBUTTONDOWN = 0x207;
   const EVENT = { move: 1, key: 2, button: 3, deactivated: 4, command: 5 };
 
@@ -220,7 +221,7 @@
     link.href = URL.createObjectURL(new Blob([editor.value], { type: 'application/octet-stream' }));
     link.download = 'Cube.dat';
     link.click();
-    URL.revokeObjectURL(link.href);
+    setTimeout(() => URL.revokeObjectURL(link.href), DOWNLOAD_KEPT_MS);  // the download may still be reading it
   });
   window.addEventListener('hashchange', () => {
     const linked = objectFromLink();
