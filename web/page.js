@@ -70,10 +70,11 @@
       onExit: () => ended(page),
     }).then((instance) => {
       page.instance = instance;
+      if (!page.live) return;  // replaced while it loaded: the newer run's verdict stands
       instance.FS.mkdirTree(DRIVE);
       instance.FS.writeFile(DRIVE + 'Cube.dat', text);
       showVerdict(instance.UTF8ToString(instance._CheckObjectFile()));
-      if (page.live) instance.callMain(fullScreen ? ['/s'] : ['/p', '1']);
+      instance.callMain(fullScreen ? ['/s'] : ['/p', '1']);
     });
   }
 
