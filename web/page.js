@@ -40,9 +40,15 @@
         context.fillStyle = '#000';
         context.fillRect(0, 0, w, h);
       },
-      put(buffer, address, x, y, w, h) {
-        // A view of the program's own memory, copied by putImageData alone.
-        if (page.live) context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address, 4 * w * h), w), x, y);
+      // The rectangles a drawing call changed, all in one go: five numbers each (where its pixels
+      // start, counted in pixels from `address`, then x, y, width, height). Each image is a view of
+      // the program's own memory, copied by putImageData alone.
+      put(buffer, address, rectangles) {
+        if (!page.live) return;
+        for (let i = 0; i < rectangles.length; i += 5) {
+          const [start, x, y, w, h] = [rectangles[i], rectangles[i + 1], rectangles[i + 2], rectangles[i + 3], rectangles[i + 4]];
+          context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address + 4 * start, 4 * w * h), w), x, y);
+        }
       },
       frameShown(count) {
         if (!page.live || !frameLimit || count < frameLimit) return 0;
