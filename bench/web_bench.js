@@ -2,7 +2,8 @@
 // The web page's budgets, measured: the page's own code raw and gzip -9; the first frame after the
 // load event in headless Chromium; the cost of a frame at 1920x1080 in Chromium (the program's
 // time: drawing in WebAssembly plus putting the pixels on the canvas) against the native
-// program's client CPU per frame on Xvfb at the same size, in the same run.
+// program's client CPU per frame on Xvfb at the same size, in the same run; and a frame's counts:
+// how often the page is woken, how many calls update the canvas, how many rectangles they put.
 //
 // Usage: node bench/web_bench.js [--seconds 10] (after building the web preset and the native
 // program: build/web, build/native/host/cubrix). Playwright comes from tests/web's node_modules.
@@ -40,23 +41,28 @@ function pageSize() {
   }
 }
 
-// Counts the frames the page reports, through its runs' page objects.
+// Counts the frames the page reports and the program's calls that update the canvas, through its
+// runs' page objects.
 function countFrames() {
   let factory;
+  window.updates = 0;
   Object.defineProperty(window, 'CubrixModule', {
     configurable: true,
     get: () => factory && ((options) => {
-      const shown = options.page.frameShown;
+      const { frameShown: shown, put } = options.page;
       options.page.frameShown = (count) => { window.framesShown = count; return shown(count); };
+      options.page.put = (...args) => { window.updates++; return put(...args); };
       return factory(options);
     }),
     set: (value) => { factory = value; },
   });
   // The program runs in timer callbacks (each wait resumes it from one): their time is its drawing
-  // plus putting the pixels on the canvas.
+  // plus putting the pixels on the canvas, and their count is how often the page is woken.
   window.runMs = 0;
+  window.wakeUps = 0;
   const setTimer = window.setTimeout;
   window.setTimeout = (callback, ...rest) => setTimer(() => {
+    window.wakeUps++;
     const started = performance.now();
     try {
       callback();
@@ -65,7 +71,9 @@ function countFrames() {
     }
   }, ...rest);
   const put = CanvasRenderingContext2D.prototype.putImageData;
+  window.puts = 0;
   CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+    window.puts++;
     window.firstPut = window.firstPut ?? performance.now();
     return put.apply(this, args);
   };
@@ -95,17 +103,22 @@ async function browserFrameCost(browser, base) {
   const sample = async () => {
     const { metrics } = await session.send('Performance.getMetrics');
     const task = metrics.find((m) => m.name === 'TaskDuration').value * 1000;
-    return [task, ...await page.evaluate(() => [window.runMs, window.framesShown || 0])];
+    const counts = await page.evaluate(() => [window.runMs, window.framesShown || 0, window.wakeUps, window.updates, window.puts]);
+    return [task, ...counts];
   };
   await page.goto(`${base}?size=${width}x${height}`);
   await sleep(WARM_UP_MS);
-  const [taskBefore, runBefore, framesBefore] = await sample();
+  const before = await sample();
   await sleep(seconds * 1000);
-  const [taskAfter, runAfter, framesAfter] = await sample();
+  const after = await sample();
   await page.close();
-  const frames = framesAfter - framesBefore;
-  return { run: (runAfter - runBefore) / frames, task: (taskAfter - taskBefore) / frames };
+  const frames = after[2] - before[2];
+  const perFrame = (i) => (after[i] - before[i]) / frames;
+  return { task: perFrame(0), run: perFrame(1), wakeUps: perFrame(3), updates: perFrame(4), puts: perFrame(5), frames };
 }
+
+const counts = (web) => `a frame: ${web.wakeUps.toFixed(2)} wake-ups of the page, ${web.updates.toFixed(2)} canvas ` +
+  `updates, ${web.puts.toFixed(2)} rectangles put (${web.frames} frames)`;
 
 function cpuMs(pid) {
   let total = 0;
@@ -146,11 +159,18 @@ async function nativeFrameCost() {
 
 (async () => {
   if (!onlyFrameCost) pageSize();
-  const server = spawn('python3', ['-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site]);
-  const port = await new Promise((resolve) => server.stdout.on('data', (d) => {
-    const m = /port (\d+)/.exec(String(d));
-    if (m) resolve(m[1]);
-  }));
+  // Unbuffered (-u), or the server says its port only when it ends.
+  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site],
+    { stdio: ['ignore', 'pipe', 'ignore'] });
+  const port = await new Promise((resolve, reject) => {
+    let said = '';
+    server.stdout.on('data', (d) => {
+      said += d;
+      const m = /port (\d+)/.exec(said);
+      if (m) resolve(m[1]);
+    });
+    server.on('exit', (status) => reject(new Error(`the web server ended (status ${status}) before it served`)));
+  });
   const base = `http://127.0.0.1:${port}/`;
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
   try {
@@ -158,6 +178,7 @@ async function nativeFrameCost() {
       const web = await browserFrameCost(browser, base);
       console.log(`Chromium at ${width}x${height}: ${web.run.toFixed(2)} ms a frame drawing and putting pixels, ` +
         `${web.task.toFixed(2)} ms of the page's main thread`);
+      console.log(counts(web));
       return;
     }
     await firstFrame(browser, base);
@@ -168,6 +189,7 @@ async function nativeFrameCost() {
     const both = native.client + native.server;
     console.log(`  native client and X server together ${both.toFixed(2)} ms: ratio ${(web.run / both).toFixed(2)}`);
     console.log(`  the page's whole main thread, showing the canvas too: ${web.task.toFixed(2)} ms a frame`);
+    console.log(`  ${counts(web)}`);
     console.log(`machine: ${os.cpus().length} cores, load average ${os.loadavg().map((l) => l.toFixed(2)).join(' ')}`);
   } finally {
     await browser.close();

@@ -5,6 +5,7 @@
 (() => {
   const DRIVE = '/home/web_user/.local/share/cubrix/drive_c/windows/';
   const SETTLE_MS = 400;  // an edit starts a new run once typing pauses this long
+  const DOWNLOAD_KEPT_MS = 40000;
   const WM_LBUTTONDOWN = 0x201, WM_RBUTTONDOWN = 0x204, WM_MBUTTONDOWN = 0x207;
   const EVENT = { move: 1, key: 2, button: 3, deactivated: 4, command: 5 };
 
@@ -39,9 +40,15 @@
         context.fillStyle = '#000';
         context.fillRect(0, 0, w, h);
       },
-      put(buffer, address, x, y, w, h) {
-        // A view of the program's own memory, copied by putImageData alone.
-        if (page.live) context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address, 4 * w * h), w), x, y);
+      // The rectangles a drawing call changed, all in one go: five numbers each (where its pixels
+      // start, counted in pixels from `address`, then x, y, width, height). Each image is a view of
+      // the program's own memory, copied by putImageData alone.
+      put(buffer, address, rectangles) {
+        if (!page.live) return;
+        for (let i = 0; i < rectangles.length; i += 5) {
+          const [start, x, y, w, h] = [rectangles[i], rectangles[i + 1], rectangles[i + 2], rectangles[i + 3], rectangles[i + 4]];
+          context.putImageData(new ImageData(new Uint8ClampedArray(buffer, address + 4 * start, 4 * w * h), w), x, y);
+        }
       },
       frameShown(count) {
         if (!page.live || !frameLimit || count < frameLimit) return 0;
@@ -69,10 +76,11 @@
       onExit: () => ended(page),
     }).then((instance) => {
       page.instance = instance;
+      if (!page.live) return;  // replaced while it loaded: the newer run's verdict stands
       instance.FS.mkdirTree(DRIVE);
       instance.FS.writeFile(DRIVE + 'Cube.dat', text);
       showVerdict(instance.UTF8ToString(instance._CheckObjectFile()));
-      if (page.live) instance.callMain(fullScreen ? ['/s'] : ['/p', '1']);
+      instance.callMain(fullScreen ? ['/s'] : ['/p', '1']);
     });
   }
 
@@ -89,7 +97,7 @@
   function ended(page) {
     const stats = readStatistics(page.instance);
     if (stats) {
-      localStorage.setItem('cubrix.stats', JSON.stringify(stats));
+      store('cubrix.stats', JSON.stringify(stats));
       if (page.fullScreen) showStatistics(stats);
     }
     if (page !== run) return;
@@ -105,6 +113,34 @@
     try {
       const text = instance.FS.readFile(DRIVE + 'times.dat', { encoding: 'utf8' });
       return text.trim().split(/\r?\n/).map((line) => line.split('=').map((part) => part.trim()));
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // The browser may refuse its storage (full, or turned off): the page then keeps nothing.
+  function store(key, value) {
+    try {
+      localStorage.setItem(key, value);
+    } catch (e) {
+      // nothing kept
+    }
+  }
+
+  function stored(key) {
+    try {
+      return localStorage.getItem(key);
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // What an earlier run kept, when it is still pairs of a label and a value; otherwise none.
+  function storedStatistics() {
+    try {
+      const stats = JSON.parse(stored('cubrix.stats'));
+      const pair = (p) => Array.isArray(p) && p.length === 2 && p.every((part) => typeof part === 'string');
+      return Array.isArray(stats) && stats.every(pair) ? stats : null;
     } catch (e) {
       return null;
     }
@@ -157,9 +193,15 @@
     start(false);
   }
 
+  // The gallery shows its placeholder again, so that any object, the one last picked too, can be
+  // picked next. The share link keeps the page's options but not `frames`, which holds the run.
   function edited() {
-    localStorage.setItem('cubrix.object', editor.value);
-    $('share').href = location.pathname + location.search + '#object=' + encodeURIComponent(editor.value);
+    store('cubrix.object', editor.value);
+    $('gallery').value = '';
+    const options = new URLSearchParams(location.search);
+    options.delete('frames');
+    const search = options.toString();
+    $('share').href = location.pathname + (search ? '?' + search : '') + '#object=' + encodeURIComponent(editor.value);
   }
 
   function objectFromLink() {
@@ -186,7 +228,7 @@
     link.href = URL.createObjectURL(new Blob([editor.value], { type: 'application/octet-stream' }));
     link.download = 'Cube.dat';
     link.click();
-    URL.revokeObjectURL(link.href);
+    setTimeout(() => URL.revokeObjectURL(link.href), DOWNLOAD_KEPT_MS);  // the download may still be reading it
   });
   window.addEventListener('hashchange', () => {
     const linked = objectFromLink();
@@ -258,9 +300,9 @@
   }
 
   async function begin() {
-    const stats = localStorage.getItem('cubrix.stats');
-    if (stats) showStatistics(JSON.parse(stats));
-    let text = objectFromLink() ?? localStorage.getItem('cubrix.object');
+    const stats = storedStatistics();
+    if (stats) showStatistics(stats);
+    let text = objectFromLink() ?? stored('cubrix.object');
     if (text === null) text = await (await fetch('objects/Cube.dat')).text();
     setObject(text);
     offerDownloads();

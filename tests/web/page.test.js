@@ -18,15 +18,23 @@ const [width, height] = [151, 97];  // odd sides, so that a row or stride mistak
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'cubrix-web-'));
 let server, base, browser;
 
+// The server says its port on its first line: unbuffered (-u), or it says it only when it ends.
 before(async () => {
-  server = spawn('python3', ['-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site]);
-  const port = await new Promise((resolve) => server.stdout.on('data', (d) => {
-    const m = /port (\d+)/.exec(String(d));
-    if (m) resolve(m[1]);
-  }));
+  server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site],
+    { stdio: ['ignore', 'pipe', 'ignore'] });
+  const port = await new Promise((resolve, reject) => {
+    let said = '';
+    server.stdout.on('data', (d) => {
+      said += d;
+      const m = /port (\d+)/.exec(said);
+      if (m) resolve(m[1]);
+    });
+    server.on('error', reject);
+    server.on('exit', (status) => reject(new Error(`the web server ended (status ${status}) before it served`)));
+  });
   base = `http://127.0.0.1:${port}/`;
   browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
-});
+}, { timeout: 30000 });
 after(async () => {
   await browser?.close();
   server?.kill();
@@ -115,14 +123,35 @@ function checkerSays(file, line) {
   return String(run.stderr).split('\n').filter((said) => said.startsWith(`Cube.dat:${line}:`)).join('  ');
 }
 
-test('a shared link opens the same object text', async () => {
+// The link keeps the canvas's size, but not the frame the sharer's run was held at.
+test('a shared link opens the same object text, and runs on', async () => {
   const text = '# 100% #hash & ?query\n[1,2,3] (0,0,0) (9,0,0) (0,9,0)\n';
-  const editor = await open(base);
+  const editor = await open(`${base}?size=${width}x${height}&frames=2`);
   await editor.fill('#object', text);
-  const shared = await editor.getAttribute('#share', 'href');
+  const shared = new URL(await editor.getAttribute('#share', 'href'), base);
   await editor.close();
-  const page = await open(new URL(shared, base).href);
+  assert.deepStrictEqual([...shared.searchParams], [['size', `${width}x${height}`]]);
+  const page = await open(shared.href);
   assert.strictEqual(await page.inputValue('#object'), text);
+  await page.close();
+});
+
+// Storage that refuses to keep anything, with a record no earlier page could have written.
+test('the page starts and edits when its storage is full or holds a corrupt record', async () => {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(base);
+  await page.evaluate(() => localStorage.setItem('cubrix.stats', '{"Total Frames'));
+  await page.addInitScript(() => {
+    Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); };
+  });
+  await page.reload();
+  await page.waitForFunction(() => document.getElementById('verdict').textContent !== '');
+  await page.fill('#object', '# no faces\n');
+  await page.waitForSelector('#message:not([hidden])');
+  assert.ok(await page.isHidden('#stats'));
+  assert.deepStrictEqual(errors, []);
   await page.close();
 });
 

@@ -1,6 +1,7 @@
-// The web presenter: the page's <canvas> is the screen, each changed rectangle goes to it with
-// putImageData, and the page's DOM input arrives as window messages. Every wait yields to the
-// browser through emscripten_sleep (the program is built with ASYNCIFY), so the page stays live.
+// The web presenter: the page's <canvas> is the screen, the rectangles a drawing call changed go to
+// it together with putImageData, and the page's DOM input arrives as window messages. Every wait
+// yields to the browser through emscripten_sleep (the program is built with ASYNCIFY), so the page
+// stays live; the page is woken once a frame, by the wait for the saver's next tick.
 // The page hands each run a `page` object (web/page.js) that these calls reach through Module.
 #include <emscripten.h>
 
@@ -16,7 +17,8 @@ namespace {
 // The canvas as a window of another program: a preview run is given it as its parent.
 constexpr uint32_t kCanvasWindowId = 1;
 constexpr int kLongestSleepMs = 100;
-// A loop that finds a message every time it looks never waits; it still yields this often.
+// A loop that finds a message every time it looks never waits. One that draws gives the page its
+// turn between frames (PresenterPumpEvents); one that draws nothing still yields this often.
 constexpr double kLongestBlockMs = 40;
 
 // What the page queues (page.js: EVENT): a kind and two numbers.
@@ -35,13 +37,19 @@ bool opened = false;
 const PresenterSink* sink = nullptr;
 std::vector<WebWindow> windows;
 HWND canvasWindow = nullptr;  // the one window the canvas shows
-// One rectangle on its way to the canvas, rows packed, in the canvas's byte order (RGBA): an image
-// of just the rectangle costs putImageData far less than a window-sized one with a dirty rectangle.
-std::vector<uint32_t> rectanglePixels;
+// The rectangles shown since the last flush, each converted into the canvas's byte order (RGBA)
+// with its rows packed, one after another in the first heldCount pixels: an image of just the
+// rectangle costs putImageData far less than a window-sized one with a dirty rectangle. Each is
+// described by five numbers: where its pixels start in heldPixels, x, y, width, height. The
+// buffer only grows (a resize would clear the pixels about to be written, every frame).
+std::vector<uint32_t> heldPixels;
+size_t heldCount = 0;
+std::vector<int> heldRectangles;
 bool pixelsShownSinceLook = false;
 int framesShown = 0;
 bool endRequested = false;
 double lastYield = 0;
+bool turnOwed = false;  // a frame was shown since the page last had its turn
 // Until the page learns where the pointer is, it is reported at the origin; a run that had to
 // take its anchor so measures from the first position the page learns of.
 bool reportedBlind = false;
@@ -50,8 +58,8 @@ POINT origin{0, 0};
 
 EM_JS(int, PageScreenSide, (int vertical), { return Module['page']['screen'](vertical); });
 EM_JS(void, PageOpenCanvas, (int width, int height), { Module['page']['openCanvas'](width, height); });
-EM_JS(void, PagePut, (const uint32_t* pixels, int x, int y, int width, int height), {
-  Module['page']['put'](HEAPU8.buffer, pixels, x, y, width, height);
+EM_JS(void, PagePut, (const uint32_t* pixels, const int* rectangles, int count), {
+  Module['page']['put'](HEAPU8.buffer, pixels, HEAP32.subarray(rectangles >> 2, (rectangles >> 2) + 5 * count));
 });
 EM_JS(int, PageFrameShown, (int count), { return Module['page']['frameShown'](count); });
 EM_JS(void, PageHidePointer, (), { Module['page']['hidePointer'](); });
@@ -121,12 +129,14 @@ bool PostEvent(const int (&event)[3]) {
 void NoteFrameEnd() {
   if (!pixelsShownSinceLook) return;
   pixelsShownSinceLook = false;
+  turnOwed = true;
   if (PageFrameShown(++framesShown) != 0) endRequested = true;
 }
 
 void Yield(int milliseconds) {
   emscripten_sleep(static_cast<unsigned>(milliseconds));
   lastYield = emscripten_get_now();
+  turnOwed = false;
 }
 
 }  // namespace
@@ -160,7 +170,7 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
   const bool onCanvas = parent == nullptr && (popup || foreignParent == kCanvasWindowId);
   if (canvasWindow == nullptr && onCanvas && width > 0 && height > 0) {
     canvasWindow = window;
-    rectanglePixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    heldPixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     PageOpenCanvas(width, height);
   }
   return true;
@@ -170,7 +180,10 @@ bool PresenterCreateWindow(HWND window, HWND parent, uint32_t foreignParent, int
 void PresenterDestroyWindow(HWND window) {
   const WebWindow* gone = FindWebWindow(window);
   if (gone != nullptr) windows.erase(windows.begin() + (gone - windows.data()));
-  if (window == canvasWindow) canvasWindow = nullptr;
+  if (window != canvasWindow) return;
+  canvasWindow = nullptr;
+  heldCount = 0;
+  heldRectangles.clear();
 }
 
 bool PresenterForeignWindowExists(uint32_t id) { return opened && id == kCanvasWindowId; }
@@ -185,27 +198,35 @@ bool PresenterForeignClientSize(uint32_t id, int* width, int* height) {
 uint32_t PresenterFindForeignWindow(const char*, const char*) { return 0; }
 bool PresenterBringForeignForward(uint32_t) { return false; }
 
-// Converted into the canvas's byte order here, then only the rectangle is put on the canvas.
+// Converted into the canvas's byte order here and held; only the rectangle goes to the canvas.
 void PresenterShowPixels(HWND window, int x, int y, int width, int height, const uint32_t* pixels, int stride) {
   if (window != canvasWindow || canvasWindow == nullptr || pixels == nullptr || x < 0 || y < 0) return;
   const WebWindow& shown = *FindWebWindow(window);
   width = std::min(width, shown.width - x);
   height = std::min(height, shown.height - y);
   if (width <= 0 || height <= 0) return;
+  const size_t start = heldCount;
+  heldCount += static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (heldCount > heldPixels.size()) heldPixels.resize(heldCount);
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
-    uint32_t* to = rectanglePixels.data() + static_cast<size_t>(row) * static_cast<size_t>(width);
+    uint32_t* to = heldPixels.data() + start + static_cast<size_t>(row) * static_cast<size_t>(width);
     for (int column = 0; column < width; ++column) {
       const uint32_t pixel = from[column];  // 0x00RRGGBB; the canvas reads bytes R, G, B, A
       to[column] = 0xFF000000u | (pixel & 0xFF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
     }
   }
-  PagePut(rectanglePixels.data(), x, y, width, height);
+  heldRectangles.insert(heldRectangles.end(), {static_cast<int>(start), x, y, width, height});
   pixelsShownSinceLook = true;
 }
 
-// Each rectangle is on the canvas once PresenterShowPixels returns: nothing is held.
-void PresenterFlush() {}
+// All the rectangles held go to the page in one call, which puts them on the canvas in one go.
+void PresenterFlush() {
+  if (heldRectangles.empty()) return;
+  PagePut(heldPixels.data(), heldRectangles.data(), static_cast<int>(heldRectangles.size() / 5));
+  heldCount = 0;
+  heldRectangles.clear();
+}
 
 // The GDI keeps its own surfaces: the canvas's picture needs its own byte order anyway.
 bool PresenterWindowFrame(HWND, int, int, uint32_t**, int*) { return false; }
@@ -236,6 +257,7 @@ void PresenterHideCursor(HWND window) {
 
 bool PresenterPumpEvents(int timeoutMs) {
   if (!opened) return false;
+  PresenterFlush();
   NoteFrameEnd();
   if (endRequested) {
     endRequested = false;
@@ -247,7 +269,9 @@ bool PresenterPumpEvents(int timeoutMs) {
   if (!any && timeoutMs != 0) {
     Yield(timeoutMs < 0 || timeoutMs > kLongestSleepMs ? kLongestSleepMs : timeoutMs);
     while (PageNextEvent(event) != 0) any = PostEvent(event) || any;
-  } else if (emscripten_get_now() - lastYield > kLongestBlockMs) {
+  } else if (turnOwed ? timeoutMs == 0 : emscripten_get_now() - lastYield > kLongestBlockMs) {
+    // A frame was shown and the next begins without a wait (its tick is due already): the page has
+    // its turn now, between the two. Input found instead leaves the turn to the wait that follows.
     Yield(0);
   }
   return any;
