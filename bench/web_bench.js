@@ -17,6 +17,7 @@ const os = require('node:os');
 const path = require('node:path');
 const zlib = require('node:zlib');
 const { chromium } = require(path.join(__dirname, '../tests/web/node_modules/playwright-core'));
+const { serveFolder } = require(path.join(__dirname, '../tests/web/local_server'));
 
 const root = path.resolve(__dirname, '..');
 const site = path.join(root, 'build/web');
@@ -159,18 +160,7 @@ async function nativeFrameCost() {
 
 (async () => {
   if (!onlyFrameCost) pageSize();
-  // Unbuffered (-u), or the server says its port only when it ends.
-  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site],
-    { stdio: ['ignore', 'pipe', 'ignore'] });
-  const port = await new Promise((resolve, reject) => {
-    let said = '';
-    server.stdout.on('data', (d) => {
-      said += d;
-      const m = /port (\d+)/.exec(said);
-      if (m) resolve(m[1]);
-    });
-    server.on('exit', (status) => reject(new Error(`the web server ended (status ${status}) before it served`)));
-  });
+  const { server, port } = await serveFolder(site);
   const base = `http://127.0.0.1:${port}/`;
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
   try {

@@ -8,6 +8,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { chromium } = require('playwright-core');
+const { serveFolder } = require('./local_server');
 
 const root = path.resolve(__dirname, '../..');
 const site = process.env.CUBRIX_WEB_DIR || path.join(root, 'build/web');
@@ -18,20 +19,9 @@ const [width, height] = [151, 97];  // odd sides, so that a row or stride mistak
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'cubrix-web-'));
 let server, base, browser;
 
-// The server says its port on its first line: unbuffered (-u), or it says it only when it ends.
 before(async () => {
-  server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', site],
-    { stdio: ['ignore', 'pipe', 'ignore'] });
-  const port = await new Promise((resolve, reject) => {
-    let said = '';
-    server.stdout.on('data', (d) => {
-      said += d;
-      const m = /port (\d+)/.exec(said);
-      if (m) resolve(m[1]);
-    });
-    server.on('error', reject);
-    server.on('exit', (status) => reject(new Error(`the web server ended (status ${status}) before it served`)));
-  });
+  let port;
+  ({ server, port } = await serveFolder(site));
   base = `http://127.0.0.1:${port}/`;
   browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
 }, { timeout: 30000 });
