@@ -24,6 +24,23 @@ struct PresenterSink {
   void (*connectionLost)();
 };
 
+// Input as window messages carry it, for every presenter to post through its sink.
+constexpr WPARAM kVkMenu = 0x12, kVkF10 = 0x79;  // the Alt key and F10, system keys on Windows
+
+// A mouse message's lParam: x in the low word, y in the high word.
+inline LPARAM PointParam(int x, int y) {
+  return static_cast<LPARAM>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<uint32_t>(x) & 0xFFFFu));
+}
+
+// A key going down: with Alt held or pressed, or F10, it is a system key (WM_SYSKEYDOWN, with the
+// context bit); a repeat count of 1 and the scan code in bits 16-23.
+inline void PostKeyDown(const PresenterSink& sink, HWND window, WPARAM virtualKey, bool altHeld, unsigned scanCode) {
+  constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
+  const bool system = altHeld || virtualKey == kVkMenu || virtualKey == kVkF10;
+  const LPARAM flags = 1 | static_cast<LPARAM>(scanCode & 0xFFu) << 16 | (system ? kAltContextBit : 0);
+  sink.post(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, flags);
+}
+
 // Opens the display named by DISPLAY once, reporting to the sink (which must outlive it); false
 // when there is none (headless).
 bool PresenterOpen(const PresenterSink* sink);

@@ -24,9 +24,6 @@ constexpr double kLongestBlockMs = 40;
 // What the page queues (page.js: EVENT): a kind and two numbers.
 enum EventKind { kPointerMove = 1, kKeyDown = 2, kButtonDown = 3, kDeactivated = 4, kDialogCommand = 5 };
 
-constexpr WPARAM kVkMenu = 0x12, kVkF10 = 0x79;
-constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
-
 struct WebWindow {
   HWND window;
   int width;
@@ -90,15 +87,6 @@ WebWindow* FindWebWindow(HWND window) {
   return found == windows.end() ? nullptr : &*found;
 }
 
-LPARAM PointParam(int x, int y) {
-  return static_cast<LPARAM>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<uint32_t>(x) & 0xFFFFu));
-}
-
-// Alt held or pressed, and F10, are system keys on Windows.
-void PostKey(WPARAM virtualKey, bool altHeld) {
-  const bool system = altHeld || virtualKey == kVkMenu || virtualKey == kVkF10;
-  sink->post(canvasWindow, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | (system ? kAltContextBit : 0));
-}
 
 // Input goes to the window on the canvas; a message box's answer to the box.
 bool PostEvent(const int (&event)[3]) {
@@ -112,7 +100,7 @@ bool PostEvent(const int (&event)[3]) {
       sink->post(canvasWindow, WM_MOUSEMOVE, 0, PointParam(event[1], event[2]));
       return true;
     case kKeyDown:
-      PostKey(static_cast<WPARAM>(event[1]), event[2] != 0);
+      PostKeyDown(*sink, canvasWindow, static_cast<WPARAM>(event[1]), event[2] != 0, 0);
       return true;
     case kButtonDown:
       sink->post(canvasWindow, static_cast<UINT>(event[1]), 0, 0);

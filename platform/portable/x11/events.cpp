@@ -16,13 +16,8 @@ namespace {
 
 // Windows virtual-key codes for the keys that have names here.
 constexpr WPARAM kVkBack = 0x08, kVkTab = 0x09, kVkReturn = 0x0D, kVkShift = 0x10, kVkControl = 0x11,
-                 kVkMenu = 0x12, kVkEscape = 0x1B, kVkSpace = 0x20, kVkLeft = 0x25, kVkUp = 0x26,
-                 kVkRight = 0x27, kVkDown = 0x28, kVkF1 = 0x70, kVkF10 = 0x79;
-constexpr LPARAM kAltContextBit = LPARAM{1} << 29;
-
-LPARAM PointParam(int x, int y) {
-  return static_cast<LPARAM>((static_cast<uint32_t>(y) & 0xFFFFu) << 16 | (static_cast<uint32_t>(x) & 0xFFFFu));
-}
+                 kVkEscape = 0x1B, kVkSpace = 0x20, kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27,
+                 kVkDown = 0x28, kVkF1 = 0x70;
 
 WPARAM VirtualKey(KeySym symbol) {
   if (symbol >= XK_a && symbol <= XK_z) return 'A' + (symbol - XK_a);
@@ -46,12 +41,9 @@ WPARAM VirtualKey(KeySym symbol) {
   }
 }
 
+// Alt (or Meta) held counts as Alt.
 void PostKey(HWND window, XKeyEvent& key) {
-  const WPARAM virtualKey = VirtualKey(XLookupKeysym(&key, 0));
-  // Alt (or Meta) held or pressed, and F10, are system keys on Windows.
-  const bool system = (key.state & Mod1Mask) != 0 || virtualKey == kVkMenu || virtualKey == kVkF10;
-  const LPARAM flags = 1 | static_cast<LPARAM>(key.keycode & 0xFFu) << 16 | (system ? kAltContextBit : 0);
-  x11.sink->post(window, system ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, flags);
+  PostKeyDown(*x11.sink, window, VirtualKey(XLookupKeysym(&key, 0)), (key.state & Mod1Mask) != 0, key.keycode);
 }
 
 // Focus that moves to another of our windows (a message box over the saver) is no loss of
