@@ -72,16 +72,20 @@ LRESULT SendLogged(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return Deliver(window, message, wParam, lParam);
 }
 
-MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  MSG msg{window, message, wParam, lParam, GetTickCount(), {0, 0}};
+// A message's time and pointer position, taken when it is posted or handed out.
+MSG Stamped(MSG msg) {
+  msg.time = GetTickCount();
   // Where the last input left the pointer: asking the display would cost a round trip a message.
   if (!PresenterActive() || !PresenterLastPointer(&msg.pt)) GetCursorPos(&msg.pt);
   return msg;
 }
 
-// A paint or timer message only to be matched: the time and pointer position are taken once
-// it is handed out.
-MSG Unstamped(HWND window, UINT message) { return MSG{window, message, 0, 0, 0, {0, 0}}; }
+// A message not stamped yet: a paint, timer or quit message until it is handed out.
+MSG Unstamped(HWND window, UINT message, WPARAM wParam = 0) { return MSG{window, message, wParam, 0, 0, {0, 0}}; }
+
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Stamped(MSG{window, message, wParam, lParam, 0, {0, 0}});
+}
 
 bool Matches(const MSG& msg, HWND window, UINT first, UINT last) {
   if (window != nullptr && msg.hwnd != window) return false;
@@ -118,7 +122,7 @@ bool TakePaint(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
     if (!record.paintPending || !Matches(Unstamped(reinterpret_cast<HWND>(handle), WM_PAINT), window, first, last)) {
       continue;
     }
-    *msg = MakeMessage(reinterpret_cast<HWND>(handle), WM_PAINT, 0, 0);
+    *msg = Unstamped(reinterpret_cast<HWND>(handle), WM_PAINT);
     if (remove) record.paintPending = false;
     return true;
   }
@@ -131,7 +135,7 @@ bool TakeTimer(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
   uint64_t now = ClockNow();
   for (Timer& timer : timers) {
     if (timer.due > now || !Matches(Unstamped(timer.window, WM_TIMER), window, first, last)) continue;
-    *msg = MakeMessage(timer.window, WM_TIMER, timer.id, 0);
+    *msg = Unstamped(timer.window, WM_TIMER, timer.id);
     if (remove) timer.due = now + timer.elapse;
     return true;
   }
@@ -139,14 +143,18 @@ bool TakeTimer(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
 }
 
 // Posted messages first, then the quit message, then paint, then timers, as on Windows.
-bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove) {
+// Posted messages come stamped; the others are stamped here, unless only their kind is wanted.
+bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool stamp = true) {
   if (TakePosted(msg, window, first, last, remove)) return true;
+  bool found = quitPending;
   if (quitPending) {
-    *msg = MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
+    *msg = Unstamped(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode));
     if (remove) quitPending = false;
-    return true;
+  } else {
+    found = TakePaint(msg, window, first, last, remove) || TakeTimer(msg, window, first, last, remove);
   }
-  return TakePaint(msg, window, first, last, remove) || TakeTimer(msg, window, first, last, remove);
+  if (found && stamp) *msg = Stamped(*msg);
+  return found;
 }
 
 uint64_t NextWakeTime() {
@@ -356,7 +364,8 @@ namespace {
 // Whether the next message to hand out is a paint or a timer, which input goes before.
 bool PaintOrTimerNext(HWND window, UINT first, UINT last) {
   MSG next;
-  return TakeMessage(&next, window, first, last, false) && (next.message == WM_PAINT || next.message == WM_TIMER);
+  return TakeMessage(&next, window, first, last, false, false) &&
+         (next.message == WM_PAINT || next.message == WM_TIMER);
 }
 
 // GetMessageA reads the display when it waits, and otherwise only before it hands out a paint or

@@ -152,7 +152,7 @@ void CopyIntoFrame(Frame& frame, int x, int y, int width, int height, const uint
   XImage* image = frame.image;
   // The window's surface is the image itself: nothing to copy.
   if (frame.direct && reinterpret_cast<const char*>(pixels) == FramePixelAddress(frame, x, y)) return;
-  const PixelLayout layout = LayoutOf(DefaultVisual(x11.display, x11.screen));
+  const PixelLayout layout = frame.direct ? PixelLayout{} : LayoutOf(DefaultVisual(x11.display, x11.screen));
   for (int row = 0; row < height; ++row) {
     const uint32_t* from = pixels + static_cast<size_t>(row) * static_cast<size_t>(stride);
     if (frame.direct) {
