@@ -189,6 +189,25 @@ class X11Test : public ::testing::Test {
     ReleaseDC(window, dc);
   }
 
+  // Holds the server from the observer's connection for `ms` while `act` runs; true when the hold
+  // had ended by the time act returned, that is, when act waited for the server.
+  template <typename Act>
+  static bool WaitedForHeldServer(int ms, Act act) {
+    XGrabServer(observer_);
+    XSync(observer_, False);
+    std::atomic<bool> released{false};
+    std::thread release([ms, &released] {
+      usleep(static_cast<useconds_t>(ms) * 1000);
+      released = true;
+      XUngrabServer(observer_);
+      XFlush(observer_);
+    });
+    act();
+    const bool waited = released;
+    release.join();
+    return waited;
+  }
+
   static Display* observer_;
 };
 
@@ -260,22 +279,13 @@ TEST_F(X11Test, AFrameWaitsUntilTheServerHasReadTheLastOne) {
   FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (!PresenterFrameIsShared(window)) GTEST_SKIP() << "the server offers no shared memory";
   ServerPixels(window, kWidth, kHeight);  // every put so far is read
-  XGrabServer(observer_);
-  XSync(observer_, False);
-  std::atomic<bool> released{false};
-  std::thread release([&released] {
-    usleep(300 * 1000);
-    released = true;
-    XUngrabServer(observer_);
-    XFlush(observer_);
+  const bool waited = WaitedForHeldServer(300, [dc, &whole] {
+    for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 200)}) {
+      HBRUSH brush = CreateSolidBrush(colour);
+      FillRect(dc, &whole, brush);
+      DeleteObject(brush);
+    }
   });
-  for (COLORREF colour : {RGB(200, 0, 0), RGB(0, 0, 200)}) {
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &whole, brush);
-    DeleteObject(brush);
-  }
-  const bool waited = released;
-  release.join();
   EXPECT_TRUE(waited) << "the image was written again before the server had read it";
   EXPECT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data));
   ReleaseDC(window, dc);
@@ -296,19 +306,10 @@ TEST_F(X11Test, DrawingOnTheBackImageDoesNotWaitForThePutOfTheOther) {
   BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
   if (!PresenterFrameIsShared(window)) GTEST_SKIP() << "the server offers no shared memory";
   ServerPixels(window, kWidth, kHeight);  // every put so far is read
-  XGrabServer(observer_);
-  XSync(observer_, False);
-  std::atomic<bool> released{false};
-  std::thread release([&released] {
-    usleep(500 * 1000);
-    released = true;
-    XUngrabServer(observer_);
-    XFlush(observer_);
+  const bool waited = WaitedForHeldServer(500, [dc, back, &whole] {
+    BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
+    FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   });
-  BitBlt(dc, 0, 0, kWidth, kHeight, back, 0, 0, SRCCOPY);
-  FillRect(back, &whole, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  const bool waited = released;
-  release.join();
   EXPECT_FALSE(waited) << "drawing on one image waited for the server to read the other";
   EXPECT_EQ(ServerPixels(window, kWidth, kHeight), AsShown(observer_, TestHooks::WindowPixels(window).data));
   DeleteDC(back);
