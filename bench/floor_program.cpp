@@ -5,12 +5,16 @@
 // Usage: floor_program                 full screen, until SIGTERM
 //        floor_program --in ID         in a child filling the X window ID (decimal)
 //        floor_program --parent WxH    a top-level window of that size; prints its id, then waits
+//        floor_program --put WxH [--in ID]
+//                                      full screen or in ID, but clearing and sending only the top-left
+//                                      WxH each frame (1x1: the cost of presenting any frame at all)
 // On SIGTERM it prints "frames <n> ms <elapsed>" and exits 0.
 #include <poll.h>
 #include <signal.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,8 +98,14 @@ void AwaitCompletion(Display* display, int completionType) {
   }
 }
 
-int RunFrames(Display* display, Window parent, int width, int height, bool overrideRedirect) {
-  Window window = MakeWindow(display, parent, width, height, overrideRedirect);
+// The rectangle each frame clears and sends, from the window's top left; zero sizes: all of it.
+int putWidth = 0;
+int putHeight = 0;
+
+int RunFrames(Display* display, Window parent, int windowWidth, int windowHeight, bool overrideRedirect) {
+  Window window = MakeWindow(display, parent, windowWidth, windowHeight, overrideRedirect);
+  const int width = putWidth > 0 ? std::min(putWidth, windowWidth) : windowWidth;
+  const int height = putHeight > 0 ? std::min(putHeight, windowHeight) : windowHeight;
   SharedImage shared;
   if (!MakeSharedImage(display, width, height, &shared)) {
     std::fprintf(stderr, "floor_program: no shared memory\n");
@@ -146,6 +156,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const int screen = DefaultScreen(display);
+  if (argc >= 3 && std::strcmp(argv[1], "--put") == 0) {
+    if (std::sscanf(argv[2], "%dx%d", &putWidth, &putHeight) != 2 || putWidth <= 0 || putHeight <= 0) return 2;
+    argc -= 2;
+    argv += 2;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--parent") == 0) return HoldParent(display, argv[2]);
   if (argc == 3 && std::strcmp(argv[1], "--in") == 0) {
     const Window parent = std::strtoul(argv[2], nullptr, 10);

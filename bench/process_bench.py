@@ -25,6 +25,9 @@ measured before and after in one run; --also adds further builds the same way, u
 The browser's cost a frame: where bench/web_bench.js exists (the web edition's own benchmark) node
 runs it once per configuration with --width W --height H --seconds S, and each line it prints on
 standard output is shown under that configuration, so browser and X11 figures share one report.
+A third program runs beside them, "least": the floor program sending one pixel a frame, the cost
+of presenting any frame at all (waking, the put, its completion); what a program spends beyond it
+is its drawing and the pixels it sends.
 Not a test: the numbers depend on the machine and its load, which is printed alongside.
 """
 import argparse
@@ -199,9 +202,12 @@ def measure(name, screen, pane, args, work):
                   {"CUBRIX_DRIVE": drive})
         run.frames = lambda drive=drive: saver_frames(drive)
         runs.append(run)
-    floor = Run("floor", screen, pane, lambda target: [floor_path] if target is None else [floor_path, "--in", target])
-    floor.frames = lambda: floor_frames(floor.output)
-    runs.append(floor)
+    # "least" is the floor program sending one pixel a frame: what presenting any frame at all costs.
+    for program, put in (("least", ["--put", "1x1"]), ("floor", [])):
+        run = Run(program, screen, pane,
+                  lambda target, put=put: [floor_path] + put + ([] if target is None else ["--in", target]))
+        run.frames = lambda run=run: floor_frames(run.output)
+        runs.append(run)
     time.sleep(WARM_UP_S)
     busy_before = machine_busy()
     before = {run.name: run.mark() for run in runs}
@@ -252,7 +258,7 @@ def report(name, results, load):
     print(f"== {name}  (whole machine busy {load:.0f} % of its 2 cores during the sample)")
     print(f"{'program':8} {'frames':>7} {'client ms/f':>12} {'server ms/f':>12} {'total ms/f':>11} "
           f"{'peak RSS MiB':>13} {'anon/file/shm MiB':>18} {'writes/f':>8} {'calls/f':>8}")
-    programs = list(results)  # the savers in the order given, the floor last
+    programs = list(results)  # the savers in the order given, then "least", the floor last
     details = []
     for program in programs:
         r = results[program]
@@ -267,11 +273,15 @@ def report(name, results, load):
     if details:
         print("system calls a frame, leading ones:")
         print("\n".join(details))
-    floor = results["floor"]
+    total = {program: r["client"] + r["server"] for program, r in results.items()}
     for program in programs[:-1]:
-        saver = results[program]
-        ratio = (saver["client"] + saver["server"]) / max(1e-9, floor["client"] + floor["server"])
-        print(f"ratio of totals, {program} / floor: {ratio:.2f}")
+        print(f"ratio of totals, {program} / floor: {total[program] / max(1e-9, total['floor']):.2f}")
+    # Presenting any frame costs what "least" costs; only the rest of a frame's cost is drawing and
+    # sending pixels, and this is what half the floor leaves for it.
+    allowance = 0.5 * total["floor"] - total["least"]
+    for program in programs[:-2]:
+        print(f"drawing and sending, {program}: {total[program] - total['least']:.3f} ms a frame "
+              f"(half the floor leaves {allowance:.3f} ms)")
 
 
 def report_browser(screen, pane, seconds):
