@@ -110,8 +110,48 @@ int CreateTemporaryBeside(const std::string& target, const struct stat* old, std
 
 bool TruncatesOnOpen(const char* mode) { return mode[0] == 'w' && strchr(mode, 'x') == nullptr; }
 
-// Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
-// the file is opened in place, which is all such a place allows.
+// fopen's mode as open's flags; -1 for a mode fopen would refuse.
+int OpenFlags(const char* mode) {
+  int flags = 0;
+  switch (mode[0]) {
+    case 'r': break;
+    case 'w': flags = O_CREAT | O_TRUNC; break;
+    case 'a': flags = O_CREAT | O_APPEND; break;
+    default: return -1;
+  }
+  if (strchr(mode, '+') != nullptr) {
+    flags |= O_RDWR;
+  } else {
+    flags |= mode[0] == 'r' ? O_RDONLY : O_WRONLY;
+  }
+  if (strchr(mode, 'x') != nullptr) flags |= O_EXCL;
+  if (strchr(mode, 'e') != nullptr) flags |= O_CLOEXEC;
+  return flags;
+}
+
+// fopen, except that a named pipe with nobody at its other end does not hold the open until
+// somebody comes: a saver stuck there would never take the input that closes it. Such a pipe is
+// refused for writing (ENXIO), and opened for reading as the file that is no plain file it is.
+// Once open, the stream waits on reads and writes as fopen's would.
+FILE* OpenWithoutWaiting(const std::string& path, const char* mode) {
+  const int flags = OpenFlags(mode);
+  if (flags < 0) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  const int descriptor = open(path.c_str(), flags | O_NONBLOCK, 0666);
+  if (descriptor < 0) return nullptr;
+  const int status = fcntl(descriptor, F_GETFL);
+  const bool waits = status >= 0 && fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) == 0;
+  FILE* stream = waits ? fdopen(descriptor, mode) : nullptr;
+  if (stream == nullptr) {
+    const int error = errno;
+    close(descriptor);
+    errno = error;
+  }
+  return stream;
+}
+
 // What writing through the path reaches: a link's final target, even where that does not exist
 // yet (fopen creates it there); empty for a loop of links.
 std::string LinkTarget(const std::string& path) {
@@ -130,18 +170,20 @@ std::string LinkTarget(const std::string& path) {
   return "";
 }
 
+// Where no name beside the file can be made, or the name is no plain file (a device, a pipe),
+// the file is opened in place, which is all such a place allows.
 FILE* OpenReplacing(const std::string& path, const char* mode) {
   const std::string target = LinkTarget(path);
-  if (target.empty()) return fopen(path.c_str(), mode);
+  if (target.empty()) return OpenWithoutWaiting(path, mode);
   struct stat old;
   const bool exists = stat(target.c_str(), &old) == 0;
   // A file that may not be written is refused as before, never replaced.
-  if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return fopen(path.c_str(), mode);
+  if (exists && (!S_ISREG(old.st_mode) || access(target.c_str(), W_OK) != 0)) return OpenWithoutWaiting(path, mode);
   auto* file = new Replacement{-1, false, "", target};
   file->descriptor = CreateTemporaryBeside(target, exists ? &old : nullptr, &file->temporary);
   if (file->descriptor < 0) {
     delete file;
-    return fopen(path.c_str(), mode);
+    return OpenWithoutWaiting(path, mode);
   }
   FILE* stream = fopencookie(file, mode, {ReadReplacement, WriteReplacement, SeekReplacement, CloseReplacement});
   if (stream == nullptr) {
@@ -229,7 +271,7 @@ FILE* OpenPlatformFile(const char* path, const char* mode) {
     errno = EISDIR;
     return nullptr;
   }
-  return TruncatesOnOpen(mode) ? OpenReplacing(hostPath, mode) : fopen(hostPath.c_str(), mode);
+  return TruncatesOnOpen(mode) ? OpenReplacing(hostPath, mode) : OpenWithoutWaiting(hostPath, mode);
 }
 
 void ResetFiles() {

@@ -186,4 +186,20 @@ TEST_F(FilesTest, ADanglingLinkIsWrittenThroughNotReplaced) {
   EXPECT_EQ(ReadHostFile(drive_ + "/kept/times.dat"), "through the link\n");
 }
 
+// A named pipe with nobody at its other end: reading opens without waiting for a writer, and
+// writing is refused instead of waiting for a reader (the alarm turns a wait into a failed run).
+TEST_F(FilesTest, ANamedPipeWithNobodyAtTheOtherEndIsNotWaitedFor) {
+  const std::string path = drive_ + "/windows/times.dat";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  alarm(10);
+  FILE* reading = OpenPlatformFile("\\windows\\times.dat", "rb");
+  ASSERT_NE(reading, nullptr);
+  EXPECT_EQ(fgetc(reading), EOF);
+  fclose(reading);
+  errno = 0;
+  EXPECT_EQ(OpenPlatformFile("\\windows\\times.dat", "wb"), nullptr);
+  EXPECT_EQ(errno, ENXIO);
+  alarm(0);
+}
+
 }  // namespace

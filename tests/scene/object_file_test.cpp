@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -308,6 +309,14 @@ TEST_F(ObjectFileTest, WhatIsNotAPlainFileCannotBeRead) {
   close(pipeEnds[0]);
   EXPECT_EQ(LoadObject(object, PlatformPathOfHostFile("/dev/zero").c_str()), kFileUnreadable);
   EXPECT_EQ(object.faceCount, 0);
+  // A named pipe nobody writes to is refused at once rather than waited on (the alarm turns a
+  // wait into a failed run).
+  const std::string fifo = ::testing::TempDir() + "cube-fifo-" + std::to_string(getpid());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  alarm(10);
+  EXPECT_EQ(LoadObject(object, PlatformPathOfHostFile(fifo.c_str()).c_str()), kFileUnreadable);
+  alarm(0);
+  unlink(fifo.c_str());
 }
 #endif
 
