@@ -18,7 +18,10 @@ System calls are counted two ways, by the same processes:
 
 Usage: bench/process_bench.py --cubrix build/bench/host/cubrix --floor build/bench/bench/floor_program
        [--before OTHER_CUBRIX] [--also NAME=CUBRIX ...] [--seconds 15] [--syscall-seconds 5]
-       [--object data/Cube.dat] [--only 1080p|640x480|preview]
+       [--object data/Cube.dat] [--only 1080p|640x480|preview] [--rounds N]
+With --rounds N every configuration is measured N times over, and each ratio's median over the
+rounds ends the report: the machine's speed drifts between samples, for all programs of a sample
+alike, so that one round's ratio can be off by a third.
 With --before, a second saver program (an earlier build) runs alongside, so that a change is
 measured before and after in one run; --also adds further builds the same way, under their names.
 
@@ -35,6 +38,7 @@ import os
 import re
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -284,6 +288,15 @@ def report(name, results, load):
               f"(half the floor leaves {allowance:.3f} ms)")
 
 
+def report_rounds(ratios):
+    """Each program's ratio to the floor over the rounds: the machine's speed moves from one sample
+    to the next, the same for every program of a sample, so the median says more than one round."""
+    print("== ratio of totals to the floor over the rounds: median (lowest to highest)")
+    for (name, program), values in ratios.items():
+        if program != "floor":
+            print(f"{name:8} {program:8} {statistics.median(values):.2f} ({min(values):.2f} to {max(values):.2f})")
+
+
 def report_browser(screen, pane, seconds):
     """The web edition's cost a frame at this size, where node and the web build are there to tell it."""
     node = shutil.which("node")
@@ -312,11 +325,15 @@ def main():
     parser.add_argument("--also", action="append", default=[], metavar="NAME=CUBRIX",
                         help="a further saver program to run alongside, reported under NAME")
     parser.add_argument("--seconds", type=float, default=15.0)
+    parser.add_argument("--rounds", type=int, default=1,
+                        help="measure every configuration this many times and give each ratio's median")
     parser.add_argument("--syscall-seconds", type=float, default=5.0,
                         help="length of the strace pass that counts system calls (0: none)")
     parser.add_argument("--object", default=os.path.join(os.path.dirname(__file__), "..", "data", "Cube.dat"))
     parser.add_argument("--only", choices=[c[0] for c in CONFIGURATIONS])
     args = parser.parse_args()
+    if args.rounds < 1:
+        parser.error("--rounds wants 1 or more")
     floor_path = os.path.abspath(args.floor)
     args.cubrix = os.path.abspath(args.cubrix)
     extra = [("before", args.before)] if args.before else []
@@ -335,11 +352,21 @@ def main():
         print("load average before:", loadavg.read().strip())
     work = tempfile.mkdtemp(prefix="cubrix-process-bench-")
     try:
-        for name, screen, pane in CONFIGURATIONS:
-            if args.only is None or args.only == name:
-                results, load = measure(name, screen, pane, args, work)
-                report(name, results, load)
-                report_browser(screen, pane, args.seconds)
+        ratios = {}
+        for round_number in range(1, args.rounds + 1):
+            if args.rounds > 1:
+                print(f"# round {round_number} of {args.rounds}")
+            for name, screen, pane in CONFIGURATIONS:
+                if args.only is None or args.only == name:
+                    results, load = measure(name, screen, pane, args, work)
+                    report(name, results, load)
+                    if round_number == 1:
+                        report_browser(screen, pane, args.seconds)
+                    floor = results["floor"]["client"] + results["floor"]["server"]
+                    for program, r in results.items():
+                        ratios.setdefault((name, program), []).append((r["client"] + r["server"]) / max(1e-9, floor))
+        if args.rounds > 1:
+            report_rounds(ratios)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
